@@ -7,10 +7,6 @@
 namespace segno {
 namespace {
 
-constexpr int16_t kNoButton = 0;
-constexpr int16_t kRightButton = 2;
-constexpr int16_t kCtrlKey = 2;
-
 // Centre of cell i's hit area, in twips.
 float hitX(int i) {
   return static_cast<float>(kGridLeft + kCellSize * (i % kGridCols) + 180);
@@ -33,38 +29,6 @@ void store(FormState& state, const std::string& label, std::initializer_list<int
   draw(state, cells);
   text1Change(state, label);
   ASSERT_EQ(memo(state), std::nullopt);
-}
-
-TEST(Drawing, PressPaintsUnlessShiftAloneIsHeld) {
-  FormState state = freshForm();
-  formMouseDown(state, kRightButton, kCtrlKey, hitX(7), hitY(7));
-  EXPECT_EQ(state.grid[7], kBlack);
-  formMouseDown(state, kLeftButton, kShiftKey | kCtrlKey, hitX(7), hitY(7));
-  EXPECT_EQ(state.grid[7], kBlack);
-  formMouseDown(state, kLeftButton, kShiftKey, hitX(7), hitY(7));
-  EXPECT_EQ(state.grid[7], kWhite);
-}
-
-TEST(Drawing, MoveActsOnlyWithTheLeftButtonAloneAndErasesWithAnyModifier) {
-  FormState state = freshForm();
-  formMouseMove(state, kRightButton, 0, hitX(3), hitY(3));
-  formMouseMove(state, kLeftButton | kRightButton, 0, hitX(3), hitY(3));
-  formMouseMove(state, kNoButton, 0, hitX(3), hitY(3));
-  EXPECT_EQ(state.grid[3], kWhite);
-  formMouseMove(state, kLeftButton, 0, hitX(3), hitY(3));
-  EXPECT_EQ(state.grid[3], kBlack);
-  formMouseMove(state, kLeftButton, kCtrlKey, hitX(3), hitY(3));
-  EXPECT_EQ(state.grid[3], kWhite);
-}
-
-TEST(Drawing, OnlyAPressInsideTheGridEmptiesTheCurrentLabel) {
-  FormState state = freshForm();
-  text1Change(state, "A");
-  formMouseDown(state, kLeftButton, 0, 360.0f, 300.0f);
-  formMouseMove(state, kLeftButton, 0, hitX(0), hitY(0));
-  EXPECT_EQ(state.LBch, "A");
-  formMouseDown(state, kLeftButton, kShiftKey, hitX(5), hitY(5));  // erasing a blank cell
-  EXPECT_EQ(state.LBch, "");
 }
 
 TEST(Memo, FirstSampleCreatesTheFirstNeuronAndClearsTheGrid) {
@@ -165,17 +129,6 @@ TEST(Addestra, AnOverflowLeavesWeightsAndStatusAsTheyWere) {
   EXPECT_EQ(addestra(state), texts::kTrainingOverflow);
   EXPECT_EQ(state.Label7, "");
   EXPECT_EQ(state.net.W[0], WeightRow{});
-}
-
-TEST(Visualizza, RefusedBeforeTraining) {
-  FormState state = freshForm();
-  store(state, "A", {0});
-  draw(state, {0});
-  const FormState before = state;
-  EXPECT_EQ(visualizza(state), texts::kTrainFirst);
-  EXPECT_EQ(state.LBch, before.LBch);
-  EXPECT_EQ(state.Label7, "");
-  EXPECT_EQ(state.list2Selection, -1);
 }
 
 TEST(Visualizza, ShowsTheAnswerThenOnlyTheStatusOnAFailure) {

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -30,10 +31,11 @@ int selectedRow(QListWidget* list) {
 // A shown Form1 driven as a user would; its message boxes are recorded and answered OK.
 struct Window {
   Window() {
-    form.setMessageBoxHook([this](const QString& text, QMessageBox::StandardButtons) {
+    form.setMessageBoxHook([this](const QString& text, QMessageBox::StandardButtons buttons) {
       messages << text;
-      return QMessageBox::Ok;
+      return buttons.testFlag(QMessageBox::Yes) ? answer : QMessageBox::Ok;
     });
+    form.setSupplyPath(folder.filePath("supply.txt"));
     form.show();
   }
   template <class Control = QWidget>
@@ -89,9 +91,47 @@ struct Window {
     click("Command5");
   }
 
+  // Everything a user can see, for comparing the window before and after an action.
+  QStringList shown() {
+    QStringList cells;
+    for (int cell : painted()) cells << QString::number(cell);
+    return {cells.join(' '),
+            text("LBch"),
+            text("Label2"),
+            text("Label7"),
+            text("LBNneuroni"),
+            entries("List1").join('|'),
+            entries("List2").join('|'),
+            QString::number(selectedRow(find<QListWidget>("List2")))};
+  }
+  QByteArray supplyFile() {
+    QFile file(folder.filePath("supply.txt"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+  }
+  void putSupplyFile(const QByteArray& bytes) {
+    QFile file(folder.filePath("supply.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+  }
+
+  QTemporaryDir folder;
   Form1 form;
   QStringList messages;
+  QMessageBox::StandardButton answer = QMessageBox::Yes;
 };
+
+// A sample file's line for a record or a neuron label.
+QByteArray record(const Cells& black, const QByteArray& label) {
+  QByteArray line;
+  for (int cell = 0; cell < segno::kCells; ++cell) line += black.contains(cell) ? "1," : "-1,";
+  return line + '"' + label + "\"\r\n";
+}
+
+QByteArray emptyRecords(int count) {
+  return QByteArray("0,").repeated(segno::kCells).append("\"\"\r\n").repeated(count);
+}
+
+const QByteArray kIAndLFile =
+    record(kI, "I") + record(kL, "L") + emptyRecords(19) + "\"I\"\r\n\"L\"\r\n";
 
 }  // namespace
 
@@ -261,6 +301,73 @@ class Form1Test : public QObject {
     QCOMPARE(w.messages, QStringList());
     const QPoint middleOf12 = (centreOf(12) / 15.0).toPoint();
     QCOMPARE(w.form.grab().toImage().pixelColor(middleOf12), QColor(Qt::black));
+  }
+
+  void saveWritesTheSamplesAfterYesOnly() {
+    Window w;
+    w.click("Command2");  // no neuron yet: no question, no file
+    QCOMPARE(w.messages, QStringList());
+    w.store(kI, "I");
+    w.store(kL, "L");
+    w.answer = QMessageBox::No;
+    w.click("Command2");
+    QCOMPARE(w.supplyFile(), QByteArray("(none)"));
+    w.answer = QMessageBox::Yes;
+    w.click("Command2");
+    QCOMPARE(w.messages, QStringList({"Aggiornare supply.txt?", "Aggiornare supply.txt?"}));
+    QCOMPARE(w.supplyFile(), kIAndLFile);
+  }
+
+  void loadReplacesTheListsAndKeepsTheTraining() {
+    Window w;
+    w.store(kI, "I");
+    w.store(kL, "L");
+    w.click("Command6");
+    w.putSupplyFile(kIAndLFile.left(kIAndLFile.size() - 10) + "\"L\"\r\n\"I\"\r\n");
+    w.draw({3});
+    w.type("Q");
+    w.click("Command7");
+    QCOMPARE(w.shown(), QStringList({"3", "Q", "Assegna:", "Addestramento Neuroni completato", "2",
+                                     "I|L", "L|I", "-1"}));
+    // The old weights answer by position: the first neuron, trained on "I", is now "L".
+    w.draw(kI);
+    w.click("Command3");
+    QCOMPARE(w.text("LBch"), "L");
+    w.clickEntry(1);
+    QCOMPARE(w.painted(), kL);
+    QCOMPARE(w.messages, QStringList());
+  }
+
+  void failedLoadSaysWhyAndLeavesTheWindowAsItWas() {
+    Window w;
+    w.store(kI, "I");
+    w.click("Command6");
+    w.draw(kI);
+    w.click("Command3");
+    const QStringList before = w.shown();
+    w.putSupplyFile(record(kI, "I") + "1,2,x\r\n");
+    w.click("Command7");
+    QCOMPARE(w.messages,
+             QStringList{"Impossibile caricare supply.txt: valore non valido (record 2, campo 3)"});
+    QCOMPARE(w.shown(), before);
+    w.click("Command3");
+    QCOMPARE(w.shown(), before);
+  }
+
+  void loadedFilesReachTheNetworkLimitsSafely() {
+    Window w;
+    w.putSupplyFile(emptyRecords(21) + "\"A\"\r\n");  // a neuron with no sample
+    w.click("Command7");
+    w.click("Command6");
+    QCOMPARE(w.text("Label7"), "Addestramento Neuroni completato");
+
+    Window big;
+    big.putSupplyFile(QByteArray("32767,").repeated(segno::kCells) + "\"A\"\r\n" +
+                      emptyRecords(20) + "\"A\"\r\n");
+    big.click("Command7");
+    big.click("Command6");
+    QCOMPARE(big.messages, QStringList{"Addestramento interrotto: peso oltre i 16 bit"});
+    QCOMPARE(big.text("Label7"), "");
   }
 };
 
