@@ -1,10 +1,14 @@
 // Feeds arbitrary bytes to the sample-file reader. Whatever it accepts must survive a write
-// and a second read unchanged; whatever it refuses must come with a reason.
+// and a second read unchanged; whatever it refuses must come with a reason. An accepted file
+// then goes where LOAD sends it: its cells may hold any 16-bit value, so storing one more
+// sample, training (twice: row 20 continues from the first) and recognising every loaded
+// drawing must stop at an overflow, never wrap, index past a table or run away.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "formstate.h"
 #include "samplefile.h"
 
 namespace {
@@ -21,6 +25,24 @@ bool sameContent(const segno::SampleFile& a, const segno::SampleFile& b) {
   return a.rows == b.rows && a.sampleLabels == b.sampleLabels && a.neuronLabels == b.neuronLabels;
 }
 
+// LOAD, then MEMO, ADDESTRA twice and RICONOSCI on each stored drawing.
+void useLoadedFile(const segno::SampleFile& file) {
+  segno::FormState state;
+  segno::applySampleFile(state, file);
+  state.LBch = "\x7f";  // a label that files seldom hold: usually a new neuron
+  segno::memo(state);
+  segno::addestra(state);
+  segno::addestra(state);
+  // Recognise even when training overflowed: an earlier training may have set the flag.
+  state.Label7 = segno::texts::kTrained;
+  for (int k = -1; k < static_cast<int>(state.net.sampleLabels.size()); ++k) {
+    segno::list1Click(state, k);  // -1 keeps the grid, blank after MEMO
+    segno::visualizza(state);
+    const int answer = state.list2Selection;
+    if (answer < -1 || answer >= static_cast<int>(state.net.neuronLabels.size())) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -30,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (first.reason.empty()) std::abort();
     return 0;
   }
+  useLoadedFile(*first.file);
   const segno::WriteResult written = segno::writeSampleFile(networkFrom(*first.file));
   if (!written.bytes) std::abort();  // labels read from the file always fit its code page
   // Doubled quotes can push a rewritten file past the size limit; nothing to compare then.

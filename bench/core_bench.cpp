@@ -1,0 +1,67 @@
+// The core's three costly operations at the largest sizes: a training, a recognition and
+// a round trip of a full sample file.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "formstate.h"
+#include "fullsize.h"
+#include "network.h"
+#include "samplefile.h"
+
+namespace {
+
+using namespace segno;
+
+// One ADDESTRA's training: 21 neurons, each one pass over 22 samples.
+void BM_Train(benchmark::State& state) {
+  Network net = bench::fullNetwork();
+  for (auto _ : state) {
+    // Row 20 is not zeroed by a training; zero it so that every iteration repeats the first
+    // training of a fresh window instead of refining the previous one.
+    net.W[kMaxNeurons - 1] = {};
+    if (train(net) != Outcome::Done) state.SkipWithError("training overflowed");
+    benchmark::DoNotOptimize(net.W);
+  }
+}
+BENCHMARK(BM_Train)->Unit(benchmark::kMicrosecond);
+
+// One RICONOSCI on a grid that no neuron fires on, so all 21 neurons are tested.
+void BM_Recognise(benchmark::State& state) {
+  FormState form;
+  form.net = bench::fullNetwork();
+  if (addestra(form)) {
+    state.SkipWithError("training refused");
+    return;
+  }
+  const auto grid = bench::findGrid(form.net, -1);
+  if (!grid) {
+    state.SkipWithError("no grid that every neuron rejects");
+    return;
+  }
+  form.grid = *grid;
+  for (auto _ : state) {
+    if (visualizza(form)) state.SkipWithError("recognition refused");
+    benchmark::DoNotOptimize(form.list2Selection);
+  }
+}
+BENCHMARK(BM_Recognise)->Unit(benchmark::kMicrosecond);
+
+// SAVE's text and LOAD's parse of a full file: 21 records, 21 neuron labels.
+void BM_FileRoundTrip(benchmark::State& state) {
+  const Network net = bench::fullNetwork();
+  for (auto _ : state) {
+    const WriteResult written = writeSampleFile(net);
+    if (!written.bytes) {
+      state.SkipWithError("write refused");
+      break;
+    }
+    const ReadResult read = readSampleFile(*written.bytes);
+    if (!read.file || read.file->neuronLabels.size() != kMaxNeurons)
+      state.SkipWithError("read refused");
+    benchmark::DoNotOptimize(read);
+  }
+}
+BENCHMARK(BM_FileRoundTrip)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
