@@ -231,7 +231,10 @@ void Form1::applyAppearance() {
   setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
   applyFonts();
   Text1->setMaxLength(1);
-  Frame1->setStyleSheet(QStringLiteral("QGroupBox#Frame1::title { color: #FF0000; }"));
+  // The caption takes the frame's text colour; a style sheet would cost start-up time.
+  const QColor plainText = palette().color(QPalette::WindowText);
+  setColour(Frame1, QPalette::WindowText, rgb(0xFF0000));
+  for (QLabel* label : {Label7, LBNneuroni}) setColour(label, QPalette::WindowText, plainText);
   setBackground(Label7, rgb(0xFFFFC0));
   for (QLabel* caption : {Label6, Label5, Label4})
     setColour(caption, QPalette::WindowText, rgb(0x000080));
