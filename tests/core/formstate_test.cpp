@@ -107,21 +107,6 @@ TEST(Browsing, SelectedSampleReplacesTheDrawingAndEmptiesTheLabel) {
   EXPECT_EQ(state.LBch, "y");
 }
 
-TEST(Addestra, AddestraEmptiesTheLabelEvenWhenRefused) {
-  FormState state = freshForm();
-  text1Change(state, "A");
-  EXPECT_EQ(addestra(state), texts::kNoNeurons);
-  EXPECT_EQ(state.LBch, "");
-  EXPECT_EQ(state.Label7, "");
-
-  store(state, "A", {0});
-  text1Change(state, "A");
-  EXPECT_EQ(addestra(state), std::nullopt);
-  EXPECT_EQ(state.Label7, texts::kTrained);
-  EXPECT_EQ(state.LBch, "");
-  EXPECT_EQ(state.Label2, texts::kAssign);
-}
-
 TEST(Addestra, AnOverflowLeavesWeightsAndStatusAsTheyWere) {
   FormState state = freshForm();
   store(state, "A", {0});
@@ -165,17 +150,6 @@ TEST(Visualizza, AnOverflowChangesNothing) {
   EXPECT_EQ(state.list2Selection, before.list2Selection);
   EXPECT_EQ(state.Label7, before.Label7);
   EXPECT_EQ(state.LBch, before.LBch);
-}
-
-TEST(Visualizza, StoringTheAnswerUsesTheRecognisedLabel) {
-  FormState state = freshForm();
-  store(state, "A", {0, 1});
-  addestra(state);
-  draw(state, {0, 1});
-  visualizza(state);
-  ASSERT_EQ(memo(state), std::nullopt);
-  EXPECT_EQ(state.net.sampleLabels, (std::vector<std::string>{"A", "A"}));
-  EXPECT_EQ(state.Label2, texts::kAssign);
 }
 
 }  // namespace

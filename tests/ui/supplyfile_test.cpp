@@ -69,17 +69,6 @@ QStringList entriesOf(const QTemporaryDir& dir) {
   return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-TEST(SupplyFile, LoadReplacesListsFromTheFile) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath("supply.txt");
-  putFile(path, QByteArray::fromStdString(*writeSampleFile(trainedState().net).bytes));
-  FormState state;
-  EXPECT_EQ(loadSupply(state, SupplyFile(path)), std::nullopt);
-  EXPECT_EQ(state.net.sampleLabels, trainedState().net.sampleLabels);
-  EXPECT_EQ(state.net.MatM, trainedState().net.MatM);
-  EXPECT_EQ(state.LBNneuroni, "2");
-}
-
 TEST(SupplyFile, FailedLoadSaysWhyAndChangesNothing) {
   std::string records;
   for (int r = 0; r < kFileRecords; ++r) records += std::string(kCells, ',') + "\"\"\r\n";
