@@ -362,7 +362,10 @@ void Form1::save() {
 }
 
 void Form1::load() {
-  showOutcome(segno::loadSupply(state, segno::SupplyFile(supplyPath())));
+  const segno::Notice notice = segno::loadSupply(state, segno::SupplyFile(supplyPath()));
+  // A loaded file replaces List1 whole, so no earlier selection survives it.
+  if (!notice) List1->clear();
+  showOutcome(notice);
 }
 
 void Form1::setSupplyPath(const QString& path) {

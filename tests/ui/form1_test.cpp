@@ -324,9 +324,12 @@ class Form1Test : public QObject {
     w.store(kL, "L");
     w.click("Command6");
     w.putSupplyFile(kIAndLFile.left(kIAndLFile.size() - 10) + "\"L\"\r\n\"I\"\r\n");
+    w.clickEntry(1);
+    w.click("Command1");
     w.draw({3});
     w.type("Q");
     w.click("Command7");
+    QCOMPARE(selectedRow(w.find<QListWidget>("List1")), -1);
     QCOMPARE(w.shown(), QStringList({"3", "Q", "Assegna:", "Addestramento Neuroni completato", "2",
                                      "I|L", "L|I", "-1"}));
     // The old weights answer by position: the first neuron, trained on "I", is now "L".
