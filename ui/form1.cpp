@@ -168,13 +168,18 @@ void Form1::setMessageBoxHook(MessageBoxHook hook) {
   messageBoxHook = std::move(hook);
 }
 
+// A press on a label or the panel reaches the window only because they ignore it; it and the
+// drag it starts belong to that control, not to the window's own surface.
 void Form1::mousePressEvent(QMouseEvent* event) {
   const QPointF at = event->position();
+  strokeOnControl = childAt(at.toPoint()) != nullptr;
+  if (strokeOnControl) return;
   Form_MouseDown(buttonBits(event->button()), shiftBits(event->modifiers()), twips(at.x()),
                  twips(at.y()));
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
+  if (strokeOnControl && event->buttons() != Qt::NoButton) return;
   const QPointF at = event->position();
   Form_MouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()), twips(at.x()),
                  twips(at.y()));

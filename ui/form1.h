@@ -80,6 +80,7 @@ class Form1 : public QWidget {
   segno::FormState state;
   MessageBoxHook messageBoxHook;
   int list1RowAtPress = -1;
+  bool strokeOnControl = false;  // the buttons went down over a control, not the grid
   QString supplyPathOverride;
 
   QLineEdit* Text1 = nullptr;

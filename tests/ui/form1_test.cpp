@@ -172,6 +172,7 @@ class Form1Test : public QObject {
       Qt::KeyboardModifiers modifiers;
       Cells painted;
       QString LBch;
+      QPointF pressedFirst{-1, -1};  // where the buttons went down before the move
     };
     const Row rows[] = {
         {"left edge", true, {360, 300}, left, none, {12}, "A"},
@@ -189,6 +190,7 @@ class Form1Test : public QObject {
         {"ctrl move erases", false, black, left, ctrl, {}, "A"},
         {"left+right move", false, white, left | right, none, {12}, "A"},
         {"right move", false, white, right, none, {12}, "A"},
+        {"drag from a label", false, white, left, none, {12}, "A", {500, 2600}},
     };
     for (const Row& row : rows) {
       Window w;
@@ -196,8 +198,11 @@ class Form1Test : public QObject {
       w.type("A");
       if (row.isPress)
         w.press(row.at, Qt::MouseButton(row.buttons.toInt()), row.modifiers);
-      else
+      else {
+        if (row.pressedFirst.x() >= 0)
+          w.mouse(QEvent::MouseButtonPress, row.pressedFirst, Qt::LeftButton, row.buttons);
         w.mouse(QEvent::MouseMove, row.at, Qt::NoButton, row.buttons, row.modifiers);
+      }
       QVERIFY2(w.painted() == row.painted, row.name);
       QVERIFY2(w.text("LBch") == row.LBch, row.name);
     }
