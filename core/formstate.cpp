@@ -1,6 +1,7 @@
 #include "formstate.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace segno {
 
@@ -32,9 +33,11 @@ void text1Change(FormState& state, const std::string& text) {
 
 namespace {
 
-bool isLabelNew(const Network& net, const std::string& label) {
-  return std::find(net.sampleLabels.begin(), net.sampleLabels.end(), label) ==
-         net.sampleLabels.end();
+// Whether none of the first `count` samples carries `label`: newness is decided against the
+// samples, not the neuron list.
+bool isLabelNew(const Network& net, const std::string& label, size_t count) {
+  const auto end = net.sampleLabels.begin() + static_cast<std::ptrdiff_t>(count);
+  return std::find(net.sampleLabels.begin(), end, label) == end;
 }
 
 }  // namespace
@@ -44,7 +47,8 @@ Notice memo(FormState& state) {
   if (state.LBch.empty()) return texts::kTypeCharacter;
   if (net.sampleLabels.size() >= kMaxSamples) return texts::kMemoryFull;
   // A new label needs a row of W; refusing here keeps every neuron trainable.
-  if (isLabelNew(net, state.LBch) && net.neuronLabels.size() >= kMaxNeurons)
+  if (isLabelNew(net, state.LBch, net.sampleLabels.size()) &&
+      net.neuronLabels.size() >= kMaxNeurons)
     return texts::kTooManyNeurons;
   net.sampleLabels.push_back(state.LBch);
   const auto k = static_cast<uint8_t>(net.sampleLabels.size() - 1);
@@ -64,8 +68,7 @@ void InMatM(FormState& state, uint8_t k) {
 void outNeuronNumber(FormState& state) {
   Network& net = state.net;
   const std::string& newest = net.sampleLabels.back();
-  const auto earlier = net.sampleLabels.end() - 1;
-  if (std::find(net.sampleLabels.begin(), earlier, newest) != earlier) return;
+  if (!isLabelNew(net, newest, net.sampleLabels.size() - 1)) return;
   net.neuronLabels.push_back(newest);
   state.LBNneuroni = std::to_string(net.neuronLabels.size());
 }
