@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The installed program, started through its menu entry under a private X server: draws "I"
+# and "L", stores and trains them, recognises an "I", stores it under the answer and saves.
+# usage: smoke.sh CMAKE BUILD_DIR   (SEGNO_SCREENSHOT=file.png also takes a picture)
+set -euo pipefail
+for need in Xvfb:xvfb xdotool:xdotool desktop-file-validate:desktop-file-utils; do
+  command -v "${need%%:*}" >/dev/null || { echo "missing ${need%%:*}: apt-get install ${need#*:}"; exit 1; }
+done
+work=$(mktemp -d)
+trap 'kill "${segno:-}" "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
+"$1" --install "$2" --prefix "$work/prefix" >/dev/null
+entry=$work/prefix/share/applications/segno.desktop
+if desktop-file-validate "$entry" 2>&1 | grep -v ': hint: '; then exit 1; fi
+coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 2>/dev/null; }
+read -r -t 10 display <&"${XVFB[0]}"
+export DISPLAY=:$display QT_QPA_PLATFORM=xcb QT_ENABLE_HIGHDPI_SCALING=0
+mkdir "$work/elsewhere" && cd "$work/elsewhere"
+"$(sed -n 's/^Exec=//p' "$entry")" & segno=$!
+win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Segno$')
+at() { xdotool mousemove --window "$win" "$1" "$2" click 1; }  # window pixels, 15 twips each
+draw() { for c in "$@"; do at $(((546 + 372 * (c % 5)) / 15)) $(((306 + 372 * (c / 5)) / 15)); done; }
+I=(2 7 12 17 22 27) L=(0 5 10 15 20 25 26 27 28 29) memo=(204 244)
+draw "${I[@]}" && at 120 180 && xdotool type I && at "${memo[@]}"
+draw "${L[@]}" && at 120 180 && xdotool key BackSpace type L && at "${memo[@]}"
+at 300 244 && draw "${I[@]}" && at 412 244  # ADDESTRA, then RICONOSCI
+[ -z "${SEGNO_SCREENSHOT:-}" ] || { xdotool mousemove 900 700 && sleep 1 && import -window "$win" "$SEGNO_SCREENSHOT"; }
+at "${memo[@]}" && at 328 212  # MEMO under the answer, then SAVE
+until box=$(xdotool search --onlyvisible --name '^Segno$' | grep -vx "$win") &&
+  [ "$(xdotool getwindowfocus)" = "$box" ]; do sleep 0.1; done
+xdotool key Return
+until [ -e "$work/prefix/lib/segno/supply.txt" ]; do sleep 0.1; done
+record() { for c in $(seq 0 29); do [[ " ${*:2} " == *" $c "* ]] && printf 1, || printf -- -1,; done; printf '"%s"\r\n' "$1"; }
+{ record I "${I[@]}" && record L "${L[@]}" && record I "${I[@]}"
+  for _ in $(seq 18); do printf '0,%.0s' $(seq 30) && printf '""\r\n'; done && printf '"I"\r\n"L"\r\n'; } | cmp - "$work/prefix/lib/segno/supply.txt"
+[ -z "$(ls -A)" ] && (cd "$work/prefix" && find . ! -type d | sort) | diff - <(printf '%s\n' \
+  ./bin/segno ./lib/segno/segno ./lib/segno/supply.txt ./share/applications/segno.desktop \
+  ./share/icons/hicolor/scalable/apps/segno.svg)
