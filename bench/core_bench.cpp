@@ -52,12 +52,12 @@ void BM_FileRoundTrip(benchmark::State& state) {
   const Network net = bench::fullNetwork();
   for (auto _ : state) {
     const WriteResult written = writeSampleFile(net);
-    if (!written.bytes) {
+    if (!written.value) {
       state.SkipWithError("write refused");
       break;
     }
-    const ReadResult read = readSampleFile(*written.bytes);
-    if (!read.file || read.file->neuronLabels.size() != kMaxNeurons)
+    const ReadResult read = readSampleFile(*written.value);
+    if (!read.value || read.value->neuronLabels.size() != kMaxNeurons)
       state.SkipWithError("read refused");
     benchmark::DoNotOptimize(read);
   }

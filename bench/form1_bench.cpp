@@ -4,14 +4,14 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -19,13 +19,15 @@
 #include "fullsize.h"
 #include "gridcell.h"
 #include "samplefile.h"
+#include "supplyfile.h"
 
 namespace {
 
 using namespace segno;
 
-// A hidden Form1 driven through its controls, with supply.txt in a temporary folder. SAVE's
-// question is answered Yes; any other message box means the benchmark went wrong.
+// A hidden Form1 driven through its controls; supply.txt is the one beside the benchmark's
+// executable, removed at the end. SAVE's question is answered Yes; any other message box
+// means the benchmark went wrong.
 class Window {
  public:
   Window() {
@@ -34,8 +36,10 @@ class Window {
       unexpected << text;
       return QMessageBox::Ok;
     });
-    useFile(QStringLiteral("supply.txt"));
   }
+  ~Window() { std::remove(path.c_str()); }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
 
   template <class Control = QPushButton>
   Control* find(const char* name) {
@@ -44,21 +48,13 @@ class Window {
 
   void click(const char* button) { find(button)->click(); }
 
-  // SAVE and LOAD use `name` in the temporary folder from now on.
-  void useFile(const QString& name) { form.setSupplyPath(folder.filePath(name)); }
-
-  // Writes `net` as the sample file `name` (rows 0 to 20 and every neuron label).
-  bool writeFile(const QString& name, const Network& net) {
+  // Writes `net` as supply.txt (rows 0 to 20 and every neuron label), then presses LOAD.
+  bool load(const Network& net) {
     const WriteResult text = writeSampleFile(net);
-    QFile out(folder.filePath(name));
-    return text.bytes && out.open(QIODevice::WriteOnly) &&
-           out.write(text.bytes->data(), static_cast<qint64>(text.bytes->size())) ==
-               static_cast<qint64>(text.bytes->size());
-  }
-
-  void load(const QString& name) {
-    useFile(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!text.value || !(out << *text.value) || !out.flush()) return false;
     click("Command7");
+    return true;
   }
 
   // CLEAR MATRIX, then a left-button press on every cell to paint.
@@ -93,9 +89,7 @@ class Window {
 
   // 22 samples and 21 neurons: a full file loaded, then the 22nd sample stored.
   bool fill() {
-    if (!writeFile(QStringLiteral("full.txt"), bench::fullNetwork())) return false;
-    load(QStringLiteral("full.txt"));
-    useFile(QStringLiteral("supply.txt"));
+    if (!load(bench::fullNetwork())) return false;
     draw(bench::gridOf(bench::drawing(kMaxSamples - 1)));
     type(bench::label(0));
     click("Command5");
@@ -103,7 +97,7 @@ class Window {
   }
 
   Form1 form;
-  QTemporaryDir folder;
+  const std::string path = segno::supplyPath().value();
   QStringList unexpected;
 };
 
@@ -156,13 +150,11 @@ void BM_MemoClick(benchmark::State& state) {
   stored.sampleLabels.resize(kMaxSamples - 1);
   stored.sampleLabels.back() = bench::label(0);
   stored.neuronLabels.resize(kMaxNeurons - 1);
-  if (!window.writeFile(QStringLiteral("21.txt"), stored))
-    return state.SkipWithError("could not write the file");
   const Grid grid = bench::gridOf(bench::drawing(kMaxSamples - 1));
   timeClicks(
       state, window, "Command5",
       [&] {
-        window.load(QStringLiteral("21.txt"));
+        window.load(stored);
         window.draw(grid);
         window.type(bench::label(kMaxNeurons - 1));
       },
@@ -214,9 +206,10 @@ BENCHMARK(BM_RiconosciClick)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void BM_SaveClick(benchmark::State& state) {
   Window window;
   if (!window.fill()) return state.SkipWithError("could not fill the window");
-  const QString path = window.folder.filePath(QStringLiteral("supply.txt"));
+  const char* path = window.path.c_str();
   timeClicks(
-      state, window, "Command2", [&] { QFile::remove(path); }, [&] { return QFile::exists(path); });
+      state, window, "Command2", [&] { std::remove(path); },
+      [&] { return std::ifstream(path).good(); });
 }
 BENCHMARK(BM_SaveClick)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
@@ -228,15 +221,14 @@ void BM_LoadClick(benchmark::State& state) {
   Network lower = upper;
   for (std::string& label : lower.sampleLabels) label[0] = static_cast<char>(label[0] + 'a' - 'A');
   for (std::string& label : lower.neuronLabels) label[0] = static_cast<char>(label[0] + 'a' - 'A');
-  if (!window.writeFile(QStringLiteral("upper.txt"), upper) ||
-      !window.writeFile(QStringLiteral("lower.txt"), lower))
-    return state.SkipWithError("could not write the files");
+  const std::string upperText = writeSampleFile(upper).value.value();
+  const std::string lowerText = writeSampleFile(lower).value.value();
   bool toUpper = false;
   timeClicks(
       state, window, "Command7",
       [&] {
         toUpper = !toUpper;
-        window.useFile(toUpper ? QStringLiteral("upper.txt") : QStringLiteral("lower.txt"));
+        std::ofstream(window.path, std::ios::binary) << (toUpper ? upperText : lowerText);
       },
       [&] {
         return window.entries("List2") == kMaxNeurons &&

@@ -119,8 +119,10 @@ std::optional<std::string> fieldFault(const Field& field) {
 
 // The 21 records into `file`; a reason when they are not all there and valid.
 std::optional<std::string> readRecords(FieldReader& reader, SampleFile& file) {
+  std::array<SampleRow, kFileRecords> records{};
+  std::array<bool, kFileRecords> labelled{};
   for (int r = 0; r < kFileRecords; ++r) {
-    SampleRow& row = file.rows[static_cast<size_t>(r)];
+    SampleRow& row = records[static_cast<size_t>(r)];
     for (int f = 0; f < kRecordFields; ++f) {
       if (reader.atEnd()) return texts::kFileIncomplete + recordPlace(r, f);
       const Field field = reader.next();
@@ -130,9 +132,16 @@ std::optional<std::string> readRecords(FieldReader& reader, SampleFile& file) {
         if (!value) return texts::kInvalidValue + recordPlace(r, f);
         row[static_cast<size_t>(f)] = *value;
       } else if (!field.text.empty()) {
+        labelled[static_cast<size_t>(r)] = true;
         file.sampleLabels.push_back(fromCp1252(field.text));
       }
     }
+  }
+  // Labelled records first, so that every label keeps the drawing stored with it.
+  size_t next = 0;
+  for (const bool first : {true, false}) {
+    for (size_t r = 0; r < kFileRecords; ++r)
+      if (labelled[r] == first) file.rows[next++] = records[r];
   }
   return std::nullopt;
 }
@@ -181,7 +190,7 @@ WriteResult writeSampleFile(const Network& net) {
   }
   for (const std::string& label : net.neuronLabels)
     if (!appendLabelLine(out, label, result.reason)) return result;
-  result.bytes = std::move(out);
+  result.value = std::move(out);
   return result;
 }
 

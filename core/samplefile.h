@@ -9,6 +9,7 @@
 
 #include "formstate.h"
 #include "network.h"
+#include "result.h"
 
 namespace segno {
 
@@ -17,22 +18,16 @@ constexpr size_t kMaxFileBytes = size_t{1} << 20;  // larger files are refused u
 
 // What a sample file holds, labels as UTF-8.
 struct SampleFile {
-  std::array<SampleRow, kFileRecords> rows{};
-  std::vector<std::string> sampleLabels;  // the non-empty record labels, in file order
-  std::vector<std::string> neuronLabels;  // every field after the records, empty ones too
+  std::array<SampleRow, kFileRecords> rows{};  // labelled records first, then the others
+  std::vector<std::string> sampleLabels;       // the non-empty record labels, in file order
+  std::vector<std::string> neuronLabels;       // every field after the records, empty ones too
 };
 
-// A parsed file, or a short Italian reason (with record and field where it applies).
-struct ReadResult {
-  std::optional<SampleFile> file;
-  std::string reason;
-};
+// A parsed file, or the reason (with record and field where it applies).
+using ReadResult = Result<SampleFile>;
 
-// The whole file's text, Windows-1252 with CR LF after every line, or a reason.
-struct WriteResult {
-  std::optional<std::string> bytes;
-  std::string reason;
-};
+// The whole file's text, Windows-1252 with CR LF after every line, or the reason.
+using WriteResult = Result<std::string>;
 
 // The text of rows 0 to 20 of MatM with their labels ("" past the last sample), then every
 // neuron label. Labels are quoted, a quote inside one doubled. Fails only on a character
@@ -48,7 +43,9 @@ WriteResult writeSampleFile(const Network& net);
 //    included, "" inside standing for one quote; only blanks may follow the closing quote
 //    before the field ends, and a quote never closed refuses the file;
 //  - a cell is a whole number from -32768 to 32767 (an empty field is 0);
-//  - every field after the 21 records is a neuron label, at most kMaxNeurons of them.
+//  - every field after the 21 records is a neuron label, at most kMaxNeurons of them;
+//  - rows keep the order of their records, but the labelled ones come first, so that row k
+//    is always the drawing stored with sample label k.
 ReadResult readSampleFile(std::string_view bytes);
 
 // Whether SAVE has anything to write (it needs at least one neuron label).

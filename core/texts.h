@@ -24,7 +24,9 @@ inline constexpr const char* kCannotLoad = "Impossibile caricare supply.txt: ";
 inline constexpr const char* kCannotSave = "Impossibile salvare supply.txt: ";
 
 // Reasons that follow kCannotLoad or kCannotSave; the reader adds where it stopped.
+inline constexpr const char* kNoProgramFolder = "cartella del programma non trovata";
 inline constexpr const char* kFileUnreadable = "file mancante o illeggibile";
+inline constexpr const char* kNotRegularFile = "non è un file regolare";
 inline constexpr const char* kFileTooLarge = "file troppo grande";
 inline constexpr const char* kFileIncomplete = "file incompleto";
 inline constexpr const char* kInvalidValue = "valore non valido";
@@ -33,8 +35,11 @@ inline constexpr const char* kUnclosedQuote = "virgolette non chiuse";
 inline constexpr const char* kTextAfterQuote = "testo dopo le virgolette";
 inline constexpr const char* kUnrepresentableBefore = "il carattere «";
 inline constexpr const char* kUnrepresentableAfter = "» non è rappresentabile";
+inline constexpr const char* kSupplyIsFolder = "supply.txt è una cartella";
+inline constexpr const char* kWriteProtected = "file protetto da scrittura";
 inline constexpr const char* kFolderNotWritable = "cartella non scrivibile";
-inline constexpr const char* kWriteFailed = "scrittura non riuscita";
-inline constexpr const char* kReplaceFailed = "sostituzione del file non riuscita";
+inline constexpr const char* kDiskFull = "disco pieno";
+inline constexpr const char* kReadOnlyFileSystem = "file system di sola lettura";
+inline constexpr const char* kWriteFailed = "scrittura non riuscita";  // then the system's words
 
 }  // namespace segno::texts

@@ -48,16 +48,16 @@ void useLoadedFile(const segno::SampleFile& file) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const segno::ReadResult first = segno::readSampleFile(bytes);
-  if (!first.file) {
+  if (!first.value) {
     if (first.reason.empty()) std::abort();
     return 0;
   }
-  useLoadedFile(*first.file);
-  const segno::WriteResult written = segno::writeSampleFile(networkFrom(*first.file));
-  if (!written.bytes) std::abort();  // labels read from the file always fit its code page
+  useLoadedFile(*first.value);
+  const segno::WriteResult written = segno::writeSampleFile(networkFrom(*first.value));
+  if (!written.value) std::abort();  // labels read from the file always fit its code page
   // Doubled quotes can push a rewritten file past the size limit; nothing to compare then.
-  if (written.bytes->size() > segno::kMaxFileBytes) return 0;
-  const segno::ReadResult second = segno::readSampleFile(*written.bytes);
-  if (!second.file || !sameContent(*first.file, *second.file)) std::abort();
+  if (written.value->size() > segno::kMaxFileBytes) return 0;
+  const segno::ReadResult second = segno::readSampleFile(*written.value);
+  if (!second.value || !sameContent(*first.value, *second.value)) std::abort();
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -235,7 +236,9 @@ void Form1::applyAppearance() {
   setWindowTitle(kTitle);
   setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
   applyFonts();
-  Text1->setMaxLength(1);
+  // One character, counted in code points: an emoji is two UTF-16 units and stays whole.
+  Text1->setMaxLength(2);
+  Text1->setValidator(new QRegularExpressionValidator(QRegularExpression(".?"), Text1));
   // The caption takes the frame's text colour; a style sheet would cost start-up time.
   const QColor plainText = palette().color(QPalette::WindowText);
   setColour(Frame1, QPalette::WindowText, rgb(0xFF0000));
@@ -363,22 +366,14 @@ void Form1::save() {
   if (!segno::canSave(state)) return;
   const QString question = qt(segno::texts::kConfirmSave);
   if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
-  showOutcome(segno::saveSupply(state, segno::SupplyFile(supplyPath())));
+  showOutcome(segno::saveSupply(state, segno::supplyPath()));
 }
 
 void Form1::load() {
-  const segno::Notice notice = segno::loadSupply(state, segno::SupplyFile(supplyPath()));
+  const segno::Notice notice = segno::loadSupply(state, segno::supplyPath());
   // A loaded file replaces List1 whole, so no earlier selection survives it.
   if (!notice) List1->clear();
   showOutcome(notice);
-}
-
-void Form1::setSupplyPath(const QString& path) {
-  supplyPathOverride = path;
-}
-
-QString Form1::supplyPath() const {
-  return supplyPathOverride.isEmpty() ? segno::supplyPath() : supplyPathOverride;
 }
 
 void Form1::onList1SelectionChanged() {

@@ -35,9 +35,6 @@ class Form1 : public QWidget {
   // Answers every later message box through hook; an empty hook brings back the real box.
   void setMessageBoxHook(MessageBoxHook hook);
 
-  // Where SAVE and LOAD find supply.txt; empty means beside the executable.
-  void setSupplyPath(const QString& path);
-
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -71,7 +68,6 @@ class Form1 : public QWidget {
   void save();
   void load();
 
-  QString supplyPath() const;
   void onList1SelectionChanged();
   void onList1Pressed();
   void showOutcome(const segno::Notice& notice);
@@ -81,7 +77,6 @@ class Form1 : public QWidget {
   MessageBoxHook messageBoxHook;
   int list1RowAtPress = -1;
   bool strokeOnControl = false;  // the buttons went down over a control, not the grid
-  QString supplyPathOverride;
 
   QLineEdit* Text1 = nullptr;
   QGroupBox* Frame1 = nullptr;

@@ -1,56 +1,44 @@
-#include "grid.h"
-
 #include <gtest/gtest.h>
+
+#include "formstate.h"
 
 namespace segno {
 namespace {
 
-struct HitCase {
-  const char* name;
-  float x;
-  float y;
-  int cell;  // -1: outside the grid
-};
-
-TEST(HitTest, FindsTheCellOrNothingAtTheEdgePoints) {
-  const HitCase cases[] = {
-      {"left edge", 360.0f, 300.0f, -1},
-      {"right edge", 2172.0f, 300.0f, -1},
-      {"top edge", 500.0f, 120.0f, -1},
-      {"bottom edge", 500.0f, 2292.0f, -1},
-      {"just inside top-left", 361.0f, 121.0f, 0},
-      {"just inside bottom-right", 2171.0f, 2291.0f, 29},
-      {"left edge of drawn column 4 selects column 3", 1820.0f, 300.0f, 3},
-      {"past the shifted boundary", 1850.0f, 300.0f, 4},
-      {"top of drawn row 5 selects row 4", 500.0f, 1950.0f, 20},
-      {"half rounds up to even 372", 360.0f + 371.5f, 300.0f, 1},
-      {"half rounds down to even 370", 360.0f + 370.5f, 300.0f, 0},
-      {"column boundary 732", 732.0f, 300.0f, 1},
-      {"row boundary 1980", 500.0f, 1980.0f, 25},
-  };
-  for (const HitCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const bool inside = isInsideGrid(c.x, c.y);
-    EXPECT_EQ(inside, c.cell >= 0);
-    if (inside) {
-      EXPECT_EQ(cellUnderPointer(c.x, c.y), c.cell);
+TEST(HitTest, FindsTheCellUnderThePointerAndNothingOnTheEdges) {
+  // x and y in twips, then the cell (-1: outside). Boundaries drift 12 twips a column and a row
+  // from the drawn squares, and halves round to even before dividing.
+  const std::tuple<float, float, int> cases[] = {
+      {360, 300, -1},  {2172, 300, -1},  {500, 120, -1},   {500, 2292, -1},
+      {361, 121, 0},   {2171, 2291, 29}, {1820, 300, 3},   {1850, 300, 4},
+      {500, 1950, 20}, {500, 1980, 25},  {731.5f, 300, 1}, {730.5f, 300, 0}};
+  for (const auto& [x, y, cell] : cases) {
+    EXPECT_EQ(isInsideGrid(x, y), cell >= 0) << x << ", " << y;
+    if (cell >= 0) {
+      EXPECT_EQ(cellUnderPointer(x, y), cell) << x << ", " << y;
     }
   }
 }
 
-TEST(HitTest, DividesRoundedOperandsAndTruncates) {
-  EXPECT_EQ(roundedIntegerDivide(371.5f, 372.0f), 1);
-  EXPECT_EQ(roundedIntegerDivide(370.5f, 372.0f), 0);
-  EXPECT_EQ(roundedIntegerDivide(743.0f, 372.0f), 1);
-  EXPECT_EQ(roundedIntegerDivide(744.0f, 372.0f), 2);
-}
-
-TEST(GridPlacement, CellsOverlapTheirNeighboursByTwelveTwips) {
-  EXPECT_EQ(cellLeft(4), 1800);
-  EXPECT_EQ(cellTop(25), 1920);
-  EXPECT_EQ(kGridRight, 2172);
-  EXPECT_EQ(kGridBottom, 2292);
-  EXPECT_EQ(cellLeft(0) + kCellSize - cellLeft(1), 12);
+TEST(Mouse, APressActsWithAnyButtonAMoveWithTheLeftAlone) {
+  // Press or move, Button, Shift: then cell 12 is Painted, Erased or left alone.
+  const std::tuple<bool, int16_t, int16_t, char> cases[] = {
+      {true, 1, 0, 'P'},  {true, 2, 0, 'P'},  {true, 4, 0, 'P'},  {true, 1, 1, 'E'},
+      {true, 2, 1, 'E'},  {true, 1, 2, 'P'},  {true, 1, 3, 'P'},  {true, 1, 4, 'P'},
+      {false, 1, 0, 'P'}, {false, 1, 1, 'E'}, {false, 1, 2, 'E'}, {false, 1, 3, 'E'},
+      {false, 1, 4, 'E'}, {false, 2, 0, '-'}, {false, 3, 0, '-'}, {false, 0, 0, '-'}};
+  for (const auto& [press, button, shift, action] : cases) {
+    for (const Colour before : {kWhite, kBlack}) {
+      FormState state;
+      state.grid.fill(before);
+      Grid expected = state.grid;
+      state.LBch = "A";
+      (press ? formMouseDown : formMouseMove)(state, button, shift, 1290, 1050);  // cell 12
+      expected[12] = action == 'P' ? kBlack : action == 'E' ? kWhite : before;
+      EXPECT_EQ(state.grid, expected) << press << button << shift << " on " << before;
+      EXPECT_EQ(state.LBch, press ? "" : "A") << press << button << shift;
+    }
+  }
 }
 
 }  // namespace

@@ -1,193 +1,121 @@
-#include "network.h"
-
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include "formstate.h"
 
 namespace segno {
 namespace {
 
-SampleRow rowWithBlack(std::initializer_list<int> blackCells) {
+const std::vector<int> kICells{2, 7, 12, 17, 22, 27}, kLCells{0, 5, 10, 15, 20, 25, 26, 27, 28, 29};
+
+SampleRow rowWithBlack(const std::vector<int>& cells) {
   SampleRow row;
   row.fill(-1);
-  for (int c : blackCells) row[static_cast<size_t>(c)] = 1;
+  for (int c : cells) row[static_cast<size_t>(c)] = 1;
   return row;
 }
 
-const SampleRow kI = rowWithBlack({2, 7, 12, 17, 22, 27});
-const SampleRow kL = rowWithBlack({0, 5, 10, 15, 20, 25, 26, 27, 28, 29});
+const Input kI = inputFromRow(rowWithBlack(kICells)), kL = inputFromRow(rowWithBlack(kLCells));
 
-void addSample(Network& net, const std::string& label, const SampleRow& row) {
-  net.MatM[net.sampleLabels.size()] = row;
-  net.sampleLabels.push_back(label);
-}
-
-Network iAndL() {
+// Sample k is labelled samples[k] and drawn as rows[k]; one neuron per character of `neurons`.
+Network networkOf(const std::string& samples, const std::vector<SampleRow>& rows,
+                  const std::string& neurons) {
   Network net;
-  addSample(net, "I", kI);
-  addSample(net, "L", kL);
-  net.neuronLabels = {"I", "L"};
+  std::copy(rows.begin(), rows.end(), net.MatM.begin());
+  for (const char s : samples) net.sampleLabels.emplace_back(1, s);
+  for (const char n : neurons) net.neuronLabels.emplace_back(1, n);
   return net;
 }
 
-int32_t sumFor(const Network& net, int n, const SampleRow& row) {
-  return *weightedSum(net.W[static_cast<size_t>(n)], inputFromRow(row));
-}
-
-TEST(Training, OneSampleNeedsOneCorrectionAndCopiesItsInput) {
-  Network net;
-  addSample(net, "A", kI);
-  net.neuronLabels = {"A"};
+TEST(Training, IAndLGiveTheWorkedRowsAndTheFirstFiringNeuronWins) {
+  Network net = networkOf("IL", {rowWithBlack(kICells), rowWithBlack(kLCells)}, "IL");
   ASSERT_EQ(train(net), Outcome::Done);
-  EXPECT_EQ(net.eta, 1);
-  EXPECT_EQ(net.W[0][0], -1);
-  for (int c = 0; c < kCells; ++c) EXPECT_EQ(net.W[0][c + 1], kI[static_cast<size_t>(c)]);
-  EXPECT_EQ(sumFor(net, 0, kI), 31);
+  for (size_t i = 0; i < kWeights; ++i) EXPECT_EQ(net.W[0][i], kI[i] - kL[i]) << i;
+  EXPECT_EQ(net.W[1], kL);                   // no correction on "I", one on "L"
+  EXPECT_EQ(weightedSum(net.W[0], kI), 28);  // and neuron "L" sums 3: both fire, the first wins
+  EXPECT_EQ(weightedSum(net.W[1], kI), 3);
+  EXPECT_EQ(firstFiringNeuron(net, kI), 0);
+  EXPECT_EQ(firstFiringNeuron(net, kL), 1);  // -28 and 31
+  net.W[1].fill(0);                          // a sum of 0 never fires, a sum of 1 does
+  EXPECT_EQ(firstFiringNeuron(net, kL), -1);
+  net.W[1][0] = -1;
+  EXPECT_EQ(firstFiringNeuron(net, kL), 1);
 }
 
-TEST(Training, IAndLGiveTheWorkedRows) {
-  Network net = iAndL();
-  ASSERT_EQ(train(net), Outcome::Done);
-  const Input xi = inputFromRow(kI);
-  const Input xl = inputFromRow(kL);
-  for (int i = 0; i < kWeights; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(net.W[0][i], xi[i] - xl[i]);  // "I": first sample's X minus the second's
-    EXPECT_EQ(net.W[1][i], xl[i]);          // "L": the second sample's X
-  }
-  EXPECT_EQ(net.W[0][1 + 2], 2);
-  EXPECT_EQ(net.W[0][1 + 27], 0);
-  EXPECT_EQ(net.W[0][1 + 0], -2);
-  EXPECT_EQ(sumFor(net, 0, kI), 28);
-  EXPECT_EQ(sumFor(net, 1, kI), 3);
-  EXPECT_EQ(sumFor(net, 0, kL), -28);
-  EXPECT_EQ(sumFor(net, 1, kL), 31);
-}
-
-TEST(Training, CorrectsUntilTheTargetIsReachedInStepsOf31) {
-  // Start neuron 0 at s = -40 on a positive sample: floor(40 / 31) + 1 = 2 corrections.
-  Network net;
-  addSample(net, "A", kI);
-  net.neuronLabels = {"A"};
-  net.eta = 1;
-  const Input x = inputFromRow(kI);
-  for (int i = 0; i < 40; ++i)
-    net.W[0][i % kWeights] = static_cast<int16_t>(net.W[0][i % kWeights] - x[i % kWeights]);
-  ASSERT_EQ(sumFor(net, 0, kI), -40);
-  ASSERT_TRUE(Apprendi(net, 0));
-  EXPECT_EQ(sumFor(net, 0, kI), -40 + 2 * 31);
-
-  // The same input as a negative sample at s = 22 needs ceil(22 / 31) = 1 correction.
-  net.sampleLabels = {"B"};
-  ASSERT_TRUE(Apprendi(net, 0));
-  EXPECT_EQ(sumFor(net, 0, kI), 22 - 31);
-}
-
-TEST(Training, NegativeExampleOnZeroWeightsChangesNothing) {
-  Network net;
-  addSample(net, "B", kL);
-  net.neuronLabels = {"A"};
-  ASSERT_EQ(train(net), Outcome::Done);
-  for (int i = 0; i < kWeights; ++i) EXPECT_EQ(net.W[0][i], 0);
-}
-
-TEST(Training, SinglePassLeavesEarlierSamplesAsTheyFall) {
-  // The order of the samples changes the weights one pass produces.
-  Network forward = iAndL();
-  Network backward;
-  addSample(backward, "L", kL);
-  addSample(backward, "I", kI);
-  backward.neuronLabels = {"I", "L"};
-  train(forward);
-  train(backward);
-  EXPECT_NE(forward.W[1], backward.W[1]);
-}
-
-TEST(Training, RepeatsRowsZeroToNineteenButContinuesRowTwenty) {
-  Network net;
-  for (int n = 0; n < kMaxNeurons; ++n) {
-    SampleRow row;
-    row.fill(-1);
-    row[static_cast<size_t>(n)] = 1;
-    addSample(net, std::string(1, static_cast<char>('a' + n)), row);
-    net.neuronLabels.push_back(net.sampleLabels.back());
-  }
+TEST(Training, StartsRowsZeroToNineteenAfreshButContinuesRowTwentyAndStopsAtSixteenBits) {
+  std::vector<SampleRow> rows;
+  for (int n = 0; n < kMaxNeurons; ++n) rows.push_back(rowWithBlack({n}));
+  Network net = networkOf("abcdefghijklmnopqrstu", rows, "abcdefghijklmnopqrstu");
   ASSERT_EQ(train(net), Outcome::Done);
   const auto first = net.W;
+  net.W[3][4] = 9;  // gone again: rows 0 to 19 start from zero
   ASSERT_EQ(train(net), Outcome::Done);
-  for (int n = 0; n < kZeroedNeurons; ++n) EXPECT_EQ(net.W[n], first[n]) << "neuron " << n;
-  // Row 20 is not zeroed: the second pass starts from weights that misjudge sample 0.
+  for (int n = 0; n < kZeroedNeurons; ++n) EXPECT_EQ(net.W[n], first[n]) << n;
   EXPECT_NE(net.W[20], first[20]);
-}
-
-TEST(Training, RefusesWithoutNeuronsAndKeepsTheWeights) {
-  Network net;
-  net.W[3][4] = 9;
-  EXPECT_EQ(train(net), Outcome::NoNeurons);
-  EXPECT_EQ(net.eta, 1);
-  EXPECT_EQ(net.W[3][4], 9);
-}
-
-TEST(Training, CompletesWithNeuronsButNoSamples) {
-  Network net;
-  net.neuronLabels = {"A"};
-  net.W[0][1] = 7;
-  EXPECT_EQ(train(net), Outcome::Done);
-  EXPECT_EQ(net.W[0], WeightRow{});  // zeroed, then a pass that visits nothing
-}
-
-TEST(Training, StopsOnAWeightLeavingSixteenBitsAndKeepsTheOldTable) {
-  // Row 20 keeps its weights between trainings, so a correction can push one past 32767.
-  Network net;
-  for (int n = 0; n < kMaxNeurons; ++n) net.neuronLabels.push_back("n" + std::to_string(n));
-  addSample(net, "n20", rowWithBlack({0, 1}));
-  net.W[20][1] = 32767;
-  net.W[20][2] = -32767;  // s = 0, so the positive sample needs a correction
-  net.W[3][4] = 9;
+  net.W[20].fill(0);
+  net.W[20][1] = net.W[20][21] = 32767;  // s = 0 on "u", whose correction adds 1 to W[20][21]
   const auto before = net.W;
   EXPECT_EQ(train(net), Outcome::Overflow);
   EXPECT_EQ(net.W, before);
 }
 
-TEST(Training, StopsOnAProductLeavingSixteenBits) {
-  Network net;
-  SampleRow big;
-  big.fill(32767);
-  addSample(net, "A", big);  // after one correction W[i] * X[i] = 32767 * 32767
-  net.neuronLabels = {"A"};
-  EXPECT_EQ(train(net), Outcome::Overflow);
-  EXPECT_EQ(net.W[0], WeightRow{});
+// What the window shows: painted cells | LBch | Label2 | Label7 | LBNneuroni | List1 | List2,
+// the neuron that recognition selected starred.
+std::string shown(const FormState& s) {
+  std::string text;
+  for (int i = 0; i < kCells; ++i) text += s.grid[i] == kBlack ? std::to_string(i) + " " : "";
+  text += "|" + s.LBch + "|" + s.Label2 + "|" + s.Label7 + "|" + s.LBNneuroni + "|";
+  for (const std::string& label : s.net.sampleLabels) text += label + " ";
+  text += "|";
+  for (size_t n = 0; n < s.net.neuronLabels.size(); ++n)
+    text += s.net.neuronLabels[n] + (static_cast<int>(n) == s.list2Selection ? "* " : " ");
+  return text;
 }
 
-TEST(Recognition, FirstPositiveNeuronWinsAndZeroDoesNotFire) {
-  Network net = iAndL();
-  train(net);
-  EXPECT_EQ(firstFiringNeuron(net, inputFromRow(kI)), 0);  // 28 and 3: both fire, first wins
-  EXPECT_EQ(firstFiringNeuron(net, inputFromRow(kL)), 1);  // -28 and 31
-
-  Network untrained = iAndL();
-  EXPECT_EQ(firstFiringNeuron(untrained, inputFromRow(kI)), -1);
-  Network none;
-  EXPECT_EQ(firstFiringNeuron(none, inputFromRow(kI)), -1);
+// Presses the left button over each cell in turn, then types `label`.
+FormState& draw(FormState& state, const std::vector<int>& cells, const std::string& label = "") {
+  for (int i : cells)
+    formMouseDown(state, kLeftButton, 0, float(546 + 372 * (i % 5)), float(306 + 372 * (i / 5)));
+  text1Change(state, label);
+  return state;
 }
 
-TEST(Recognition, ReportsAProductLeavingSixteenBits) {
-  Network net;
-  net.neuronLabels = {"A"};
-  net.W[0][0] = -32768;  // times the bias input -1
-  EXPECT_EQ(firstFiringNeuron(net, inputFromRow(kI)), std::nullopt);
+TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheLimits) {
+  FormState state;
+  formLoad(state);
+  EXPECT_EQ(memo(draw(state, {0, 29})), texts::kTypeCharacter);
+  state.Label2 = texts::kRecognised;
+  EXPECT_EQ(memo(draw(state, {}, "A")), std::nullopt);
+  EXPECT_EQ(state.net.MatM[0], rowWithBlack({0, 29}));
+  state.net.neuronLabels.push_back("Z");  // as a loaded file may leave them
+  for (const char* label : {"A", "a", "Z"}) memo(draw(state, {}, label));
+  EXPECT_EQ(shown(state), "||Assegna:||4|A A a Z |A Z a Z ");
+  for (char label = 'b'; label < 'b' + kMaxNeurons - 4; ++label) memo(draw(state, {}, {label}));
+  EXPECT_EQ(memo(draw(state, {5}, "?")), texts::kTooManyNeurons);
+  EXPECT_EQ(memo(draw(state, {}, "A")), std::nullopt);  // the 22nd sample
+  EXPECT_EQ(memo(draw(state, {6}, "a")), texts::kMemoryFull);
+  EXPECT_EQ(state.net.MatM[21], rowWithBlack({5}));
+  EXPECT_EQ(shown(state).substr(0, 6), "6 |a|A");
 }
 
-TEST(Encoding, OnlyExactBlackIsPainted) {
-  Grid grid;
-  grid.fill(kWhite);
-  grid[0] = kBlack;
-  grid[1] = 0x000001;
-  const Input x = inputFromGrid(grid);
-  EXPECT_EQ(x[0], -1);
-  EXPECT_EQ(x[1], 1);
-  EXPECT_EQ(x[2], -1);
-  EXPECT_EQ(x[3], -1);
+TEST(TrainingAndRecognition, ShowTheirOutcomeOrSayWhyNot) {
+  FormState state;
+  formLoad(state);
+  EXPECT_EQ(addestra(draw(state, {}, "x")), texts::kNoNeurons);
+  memo(draw(state, kICells, "I"));
+  memo(draw(state, kLCells, "L"));
+  EXPECT_EQ(visualizza(draw(state, kLCells)), texts::kTrainFirst);
+  EXPECT_EQ(addestra(draw(state, {}, "x")), std::nullopt);
+  EXPECT_EQ(visualizza(state), std::nullopt);
+  EXPECT_EQ(shown(state).substr(28), "|L|Carattere Riconosciuto:|Analisi ...|2|I L |I L* ");
+  state.net.W[1].fill(0);
+  EXPECT_EQ(visualizza(state), std::nullopt);
+  EXPECT_EQ(shown(state).substr(28),
+            "|L|Carattere Riconosciuto:|Carattere non riconosciuto|2|I L |I L ");
+  state.net.MatM[0].fill(32767);  // as a loaded file may hold
+  EXPECT_EQ(addestra(state), texts::kTrainingOverflow);
+  state.net.W[0][0] = -32768;
+  EXPECT_EQ(visualizza(state), texts::kRecognitionOverflow);
+  EXPECT_EQ(state.Label7, texts::kNotRecognised);
 }
 
 }  // namespace

@@ -1,56 +1,21 @@
 #include "samplefile.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
-#include <functional>
-#include <initializer_list>
-#include <optional>
-#include <string>
-#include <tuple>
-#include <vector>
+#include "codepage.h"
 
 namespace segno {
 namespace {
 
-const std::string kZeroCells = [] {
-  std::string cells;
-  for (int c = 0; c < kCells; ++c) cells += "0,";
-  return cells;
-}();
+const std::string kEmptyRecord =
+    "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\"\"\r\n";
 
-const size_t kRecordBytes = kZeroCells.size() + 4;  // and an empty label with its line end
-
-// 21 records of zero cells; record r carries labels[r], or "" past the list.
-std::string records(const std::vector<std::string>& labels = {}) {
+// The 21 records of a file whose rows were never filled, then `rest`.
+std::string file(const std::string& rest = "") {
   std::string text;
-  for (size_t r = 0; r < kFileRecords; ++r)
-    text += kZeroCells + "\"" + (r < labels.size() ? labels[r] : "") + "\"\r\n";
-  return text;
-}
-
-SampleRow blankWith(std::initializer_list<size_t> black) {
-  SampleRow row;
-  row.fill(-1);
-  for (const size_t c : black) row[c] = 1;
-  return row;
-}
-
-Network iAndL() {
-  Network net;
-  net.sampleLabels = {"I", "L"};
-  net.MatM[0] = blankWith({2, 7, 12, 17, 22, 27});
-  net.MatM[1] = blankWith({0, 5, 10, 15, 20, 25, 26, 27, 28, 29});
-  net.neuronLabels = {"I", "L"};
-  return net;
-}
-
-auto everything(const FormState& s) {
-  return std::tie(s.net.sampleLabels, s.net.MatM, s.net.neuronLabels, s.net.W, s.net.eta, s.grid,
-                  s.LBch, s.Label2, s.Label7, s.LBNneuroni, s.list2Selection);
-}
-
-auto contents(const SampleFile& f) {
-  return std::tie(f.rows, f.sampleLabels, f.neuronLabels);
+  for (int r = 0; r < kFileRecords; ++r) text += kEmptyRecord;
+  return text + rest;
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -59,183 +24,90 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-TEST(SampleFileWriter, WritesTheIAndLExampleByteForByte) {
-  std::string expected =
-      "-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,"
-      "\"I\"\r\n"
-      "1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,1,1,1,1,\"L\"\r\n";
-  for (int line = 3; line <= 21; ++line)
-    expected += "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\"\"\r\n";
-  expected += "\"I\"\r\n\"L\"\r\n";
-  EXPECT_EQ(writeSampleFile(iAndL()).bytes, expected);
+TEST(Codepage, AgreesWithTheCLibraryOnEveryByteAndNamesWhatItCannotHold) {
+  iconv_t toUtf8 = iconv_open("UTF-8", "WINDOWS-1252");
+  for (int b = 0; b < 256; ++b) {
+    std::string byte(1, static_cast<char>(b)), utf8(4, '\0');
+    char *in = byte.data(), *out = utf8.data();
+    size_t inLeft = 1, outLeft = utf8.size();
+    const bool assigned = iconv(toUtf8, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    // The five bytes Windows leaves unassigned become the control characters of their number.
+    utf8 = assigned ? utf8.substr(0, utf8.size() - outLeft) : "\xC2" + byte;
+    EXPECT_EQ(fromCp1252(byte), utf8) << b;
+    EXPECT_EQ(toCp1252(utf8).bytes, byte) << b;
+  }
+  iconv_close(toUtf8);
+  // The first character without a byte; U+0080's byte holds the euro; malformed UTF-8.
+  for (const auto& [text, first] : {std::pair{"aΩb中", "Ω"},
+                                    {"x😀", "😀"},
+                                    {"\u0080", "\u0080"},
+                                    {"a\xC0\xAF", "\uFFFD"},
+                                    {"\uE000", "\uE000"}})
+    EXPECT_EQ(toCp1252(text).unrepresentable, first);
 }
 
-TEST(SampleFile, RoundTripKeepsTwentyOneSamplesAndEveryNeuron) {
+TEST(SampleFileWriter, WritesTwoSamplesByteForByte) {
+  Network net;
+  net.sampleLabels = net.neuronLabels = {"I", "L"};
+  net.MatM[0].fill(-1);
+  net.MatM[1].fill(-1);
+  for (const size_t c : {2, 7, 12, 17, 22, 27}) net.MatM[0][c] = 1;
+  for (const size_t c : {0, 5, 10, 15, 20, 25, 26, 27, 28, 29}) net.MatM[1][c] = 1;
+  EXPECT_EQ(
+      writeSampleFile(net).value,
+      "-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,"
+      "\"I\"\r\n1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,-1,-1,-1,-1,1,1,1,1,"
+      "1,\"L\"\r\n" +
+          file("\"I\"\r\n\"L\"\r\n").substr(2 * kEmptyRecord.size()));
+}
+
+TEST(SampleFile, ReadsBackWhatItWroteButTheTwentySecondSampleEachLabelWithItsRow) {
   Network net;
   for (size_t k = 0; k < kMaxSamples; ++k) {
     net.sampleLabels.push_back("s" + std::to_string(k));
-    for (size_t c = 0; c < kCells; ++c) net.MatM[k][c] = static_cast<int16_t>((k + c) % 3) - 1;
+    net.MatM[k].fill(static_cast<int16_t>(k));
   }
-  net.MatM[0][0] = -32768;
-  net.MatM[20][29] = 32767;
-  net.sampleLabels[1] = "a, b";
-  net.sampleLabels[2] = "  spaced  ";
-  net.sampleLabels[3] = "say \"hi\"";
-  net.sampleLabels[4] = "è€";
-  net.neuronLabels = {"a, b", "say \"hi\"", "è€", "", "s21"};  // s21 only on the 22nd sample
-
-  const WriteResult written = writeSampleFile(net);
-  ASSERT_TRUE(written.bytes) << written.reason;
-  EXPECT_NE(written.bytes->find("\"say \"\"hi\"\"\""), std::string::npos);
-  const ReadResult read = readSampleFile(*written.bytes);
-  ASSERT_TRUE(read.file) << read.reason;
-  for (size_t r = 0; r < kFileRecords; ++r) EXPECT_EQ(read.file->rows[r], net.MatM[r]) << r;
-  const std::vector<std::string> first21(net.sampleLabels.begin(), net.sampleLabels.end() - 1);
-  EXPECT_EQ(read.file->sampleLabels, first21);
-  EXPECT_EQ(read.file->neuronLabels, net.neuronLabels);
-}
-
-TEST(SampleFileReader, ToleratesHarmlessDifferences) {
-  const std::string original = *writeSampleFile(iAndL()).bytes;
-  struct Row {
-    const char* name;
-    std::function<std::string(std::string)> change;
-  };
-  const Row rows[] = {
-      {"LF alone", [](std::string t) { return replaceAll(t, "\r\n", "\n"); }},
-      {"no final line end", [](std::string t) { return t.substr(0, t.size() - 2); }},
-      {"blanks around numbers", [](std::string t) { return replaceAll(t, ",", " ,\t "); }},
-      {"one field per line", [](std::string t) { return replaceAll(t, ",", "\r\n"); }},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const ReadResult read = readSampleFile(row.change(original));
-    ASSERT_TRUE(read.file) << read.reason;
-    EXPECT_TRUE(contents(*read.file) == contents(*readSampleFile(original).file));
-  }
-}
-
-TEST(SampleFileReader, EmptyRecordLabelsLetLaterLabelsMoveUp) {
-  std::string text = records({"A", "", "B", "", "C"});
-  text.replace(0, kZeroCells.size(), replaceAll(kZeroCells, "0", "1"));
+  net.sampleLabels[1] = "  a, \"b\"  ";
+  net.sampleLabels[2] = "è€";
+  net.neuronLabels = {"  a, \"b\"  ", "", "s21"};  // s21 only on the 22nd sample
+  const std::string text = writeSampleFile(net).value.value();
   const ReadResult read = readSampleFile(text);
-  ASSERT_TRUE(read.file) << read.reason;
-  EXPECT_EQ(read.file->sampleLabels, (std::vector<std::string>{"A", "B", "C"}));
-  EXPECT_EQ(read.file->rows[0][0], 1);  // rows stay where their records are
-  EXPECT_EQ(read.file->rows[1][0], 0);
+  net.sampleLabels.pop_back();
+  EXPECT_EQ(read.value->sampleLabels, net.sampleLabels);
+  EXPECT_EQ(read.value->neuronLabels, net.neuronLabels);
+  EXPECT_TRUE(std::equal(read.value->rows.begin(), read.value->rows.end(), net.MatM.begin()));
+  // A record without a label lets the labelled ones after it move up with their rows.
+  const ReadResult gap = readSampleFile(replaceAll(text, "\"s4\"", "\"\""));
+  EXPECT_EQ(gap.value->rows[4], net.MatM[5]);
+  EXPECT_EQ(gap.value->rows[20], net.MatM[4]);
 }
 
-TEST(SampleFileReader, TakesEveryFieldAfterTheRecordsAsANeuronLabel) {
-  struct Row {
-    const char* name;
-    std::string section;
-    std::vector<std::string> labels;
-  };
-  const Row rows[] = {
-      {"nothing after the records", "", {}},
-      {"empty line kept", "\"I\"\r\n\r\n\"L\"", {"I", "", "L"}},
-      {"comma separates", "\"I\",\"L\"", {"I", "L"}},
-      {"line end inside quotes", "\"a\r\nb\"", {"a\r\nb"}},
-      {"lone CR is text", "a\rb\r\n", {"a\rb"}},
-      {"NUL is text", std::string("\"a\0b\"", 5), {std::string("a\0b", 3)}},
-      {"twenty-one labels", replaceAll(records(), kZeroCells, ""), std::vector<std::string>(21)},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const ReadResult read = readSampleFile(records() + row.section);
-    ASSERT_TRUE(read.file) << read.reason;
-    EXPECT_EQ(read.file->neuronLabels, row.labels);
-  }
+TEST(SampleFileReader, AcceptsLooseTextAndTakesEveryLaterFieldAsANeuronLabel) {
+  // Blanks around fields, LF alone, an empty cell, a lone CR and quoted commas or line ends.
+  const std::string text =
+      replaceAll(replaceAll("-1,,32767," + file().substr(6), ",", " ,\t"), "\r\n", "\n") +
+      "\"I\"\n\na\rb,\"c,\r\nd\"";
+  const ReadResult read = readSampleFile(text);
+  ASSERT_TRUE(read.value) << read.reason;
+  EXPECT_EQ(read.value->rows[0][2], 32767);
+  EXPECT_EQ(read.value->neuronLabels, (std::vector<std::string>{"I", "", "a\rb", "c,\r\nd"}));
 }
 
-TEST(SampleFileReader, ConvertsCellTexts) {
-  struct Row {
-    const char* name;
-    std::string cell;
-    std::optional<int16_t> value;
-  };
-  const Row rows[] = {
-      {"empty", "", 0},           {"smallest", "-32768", -32768}, {"largest", "32767", 32767},
-      {"too large", "32768", {}}, {"too small", "-32769", {}},    {"fraction", "1.5", {}},
-      {"lone CR", "1\r", {}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    std::string text = records();
-    text.replace(2 * kRecordBytes + 6 * 2, 1, row.cell);  // record 3, cell 7
+TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {
+  const std::string all = file(), twenty = all.substr(0, all.size() - kEmptyRecord.size());
+  const std::pair<std::string, std::string> cases[] = {
+      {twenty + kEmptyRecord.substr(0, 60), "file incompleto (record 21, campo 31)"},
+      {"0,0,32768" + all.substr(5), "valore non valido (record 1, campo 3)"},
+      {"0,0,1\r" + all.substr(5), "valore non valido (record 1, campo 3)"},
+      {all + std::string(22, ','), "più di 21 neuroni"},
+      {"\"A" + all, "virgolette non chiuse (record 1, campo 1)"},
+      {replaceAll(all, "\"\"\r\n", "\"\"x\r\n"), "testo dopo le virgolette (record 1, campo 31)"},
+      {all + std::string(kMaxFileBytes - all.size() + 1, 'x'), "file troppo grande"}};
+  for (const auto& [text, reason] : cases) {
     const ReadResult read = readSampleFile(text);
-    if (row.value) {
-      ASSERT_TRUE(read.file) << read.reason;
-      EXPECT_EQ(read.file->rows[2][6], *row.value);
-    } else {
-      EXPECT_FALSE(read.file);
-      EXPECT_EQ(read.reason, "valore non valido (record 3, campo 7)");
-    }
+    EXPECT_EQ(std::tie(read.value, read.reason), std::tie(std::nullopt, reason));
   }
-}
-
-TEST(SampleFileReader, RefusesBrokenFilesWithAReason) {
-  const std::string all = records();
-  const std::string twentyRecords = all.substr(0, all.size() - kRecordBytes);
-  struct Row {
-    const char* name;
-    std::string text;
-    std::string reason;
-  };
-  const Row rows[] = {
-      {"empty file", "", "file incompleto (record 1, campo 1)"},
-      {"twenty records", twentyRecords, "file incompleto (record 21, campo 1)"},
-      {"last label missing", twentyRecords + kZeroCells, "file incompleto (record 21, campo 31)"},
-      {"twenty-two neurons", all + replaceAll(records(), kZeroCells, "") + "\"x\"",
-       "più di 21 neuroni"},
-      {"unclosed label", "\"A" + all, "virgolette non chiuse (record 1, campo 1)"},
-      {"unclosed neuron label", all + "\"I\"\r\n\"L\r\n", "virgolette non chiuse (neurone 2)"},
-      {"text after a quote", replaceAll(all, "\"\"\r\n", "\"\"x\r\n"),
-       "testo dopo le virgolette (record 1, campo 31)"},
-      {"lone CR after a quote", all + "\"I\"\r\r\n", "testo dopo le virgolette (neurone 1)"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const ReadResult read = readSampleFile(row.text);
-    EXPECT_FALSE(read.file);
-    EXPECT_EQ(read.reason, row.reason);
-  }
-}
-
-TEST(SampleFileReader, RefusesMoreThanOneMebibyte) {
-  const std::string base = records() + "\"\"";
-  const std::string largest =
-      records() + "\"" + std::string(kMaxFileBytes - base.size(), 'x') + "\"";
-  EXPECT_TRUE(readSampleFile(largest).file);
-  const ReadResult read = readSampleFile(largest + " ");
-  EXPECT_FALSE(read.file);
-  EXPECT_EQ(read.reason, "file troppo grande");
-}
-
-TEST(SampleFile, ApplyingReplacesListsAndRowsOnly) {
-  FormState state;
-  state.net.sampleLabels.assign(22, "old");
-  state.net.neuronLabels = {"old"};
-  state.net.MatM[0].fill(5);
-  state.net.MatM[21].fill(9);
-  state.net.W[3][4] = 11;
-  state.grid[0] = kBlack;
-  state.LBch = "q";
-  state.Label2 = texts::kRecognised;
-  state.Label7 = texts::kTrained;
-  state.list2Selection = 0;
-  FormState expected = state;
-
-  const ReadResult read = readSampleFile(records({"A"}));
-  ASSERT_TRUE(read.file) << read.reason;
-  applySampleFile(state, *read.file);
-
-  expected.net.sampleLabels = {"A"};
-  expected.net.neuronLabels = {};
-  expected.net.MatM[0].fill(0);
-  expected.LBNneuroni = "0";
-  expected.list2Selection = -1;
-  EXPECT_TRUE(everything(state) == everything(expected));
+  EXPECT_TRUE(readSampleFile(all + std::string(kMaxFileBytes - all.size(), 'x')).value);
 }
 
 }  // namespace
