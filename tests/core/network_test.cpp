@@ -101,8 +101,8 @@ TEST(TrainingAndRecognition, ShowTheirOutcomeOrSayWhyNot) {
   FormState state;
   formLoad(state);
   EXPECT_EQ(addestra(draw(state, {}, "x")), texts::kNoNeurons);
-  memo(draw(state, kICells, "I"));
-  memo(draw(state, kLCells, "L"));
+  for (const auto& [cells, label] : {std::pair{kICells, "I"}, {kLCells, "L"}})
+    memo(draw(state, cells, label));
   EXPECT_EQ(visualizza(draw(state, kLCells)), texts::kTrainFirst);
   EXPECT_EQ(addestra(draw(state, {}, "x")), std::nullopt);
   EXPECT_EQ(visualizza(state), std::nullopt);

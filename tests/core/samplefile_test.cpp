@@ -80,6 +80,9 @@ TEST(SampleFile, ReadsBackWhatItWroteButTheTwentySecondSampleEachLabelWithItsRow
   const ReadResult gap = readSampleFile(replaceAll(text, "\"s4\"", "\"\""));
   EXPECT_EQ(gap.value->rows[4], net.MatM[5]);
   EXPECT_EQ(gap.value->rows[20], net.MatM[4]);
+  FormState state;  // as LOAD leaves the window
+  applySampleFile(state, *gap.value);
+  EXPECT_EQ(state.net.MatM[20], net.MatM[4]);
 }
 
 TEST(SampleFileReader, AcceptsLooseTextAndTakesEveryLaterFieldAsANeuronLabel) {

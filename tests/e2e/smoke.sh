@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# The installed program, started through its menu entry under a private X server: draws "I"
-# and "L", stores and trains them, recognises an "I", stores it under the answer and saves.
+# The installed program, started from its menu entry under Xvfb: draws and stores "I" and "L",
+# trains, recognises an "I", stores it under the answer and saves. The bytes must match.
 # usage: smoke.sh CMAKE BUILD_DIR   (SEGNO_SCREENSHOT=file.png also takes a picture)
 set -euo pipefail
 for need in Xvfb:xvfb xdotool:xdotool desktop-file-validate:desktop-file-utils; do
   command -v "${need%%:*}" >/dev/null || { echo "missing ${need%%:*}: apt-get install ${need#*:}"; exit 1; }
 done
-work=$(mktemp -d)
-trap 'kill "${segno:-}" "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
+work=$(mktemp -d) && trap 'kill "${segno:-}" "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
 "$1" --install "$2" --prefix "$work/prefix" >/dev/null
 entry=$work/prefix/share/applications/segno.desktop
 if desktop-file-validate "$entry" 2>&1 | grep -v ': hint: '; then exit 1; fi
@@ -25,10 +24,11 @@ draw "${L[@]}" && at 120 180 && xdotool key BackSpace type L && at "${memo[@]}"
 at 300 244 && draw "${I[@]}" && at 412 244  # ADDESTRA, then RICONOSCI
 [ -z "${SEGNO_SCREENSHOT:-}" ] || { xdotool mousemove 900 700 && sleep 1 && import -window "$win" "$SEGNO_SCREENSHOT"; }
 at "${memo[@]}" && at 328 212  # MEMO under the answer, then SAVE
-until box=$(xdotool search --onlyvisible --name '^Segno$' | grep -vx "$win") &&
-  [ "$(xdotool getwindowfocus)" = "$box" ]; do sleep 0.1; done
+for _ in $(seq 100); do  # the question, once it holds the keyboard
+  box=$(xdotool search --onlyvisible --name '^Segno$' | grep -vx "$win") &&
+    [ "$(xdotool getwindowfocus)" = "$box" ] && break || sleep 0.1; done
 xdotool key Return
-until [ -e "$work/prefix/lib/segno/supply.txt" ]; do sleep 0.1; done
+for _ in $(seq 100); do [ -e "$work/prefix/lib/segno/supply.txt" ] && break || sleep 0.1; done
 record() { for c in $(seq 0 29); do [[ " ${*:2} " == *" $c "* ]] && printf 1, || printf -- -1,; done; printf '"%s"\r\n' "$1"; }
 { record I "${I[@]}" && record L "${L[@]}" && record I "${I[@]}"
   for _ in $(seq 18); do printf '0,%.0s' $(seq 30) && printf '""\r\n'; done && printf '"I"\r\n"L"\r\n'; } | cmp - "$work/prefix/lib/segno/supply.txt"
