@@ -72,7 +72,8 @@ inline std::optional<Grid> findGrid(const Network& trained, int16_t wanted) {
     seed = seed * 6364136223846793005u + 1442695040888963407u;  // Knuth's MMIX generator
     Grid grid{};
     for (int c = 0; c < kCells; ++c) grid[c] = (seed >> (c + 17)) & 1 ? kBlack : kWhite;
-    if (firstFiringNeuron(trained, inputFromGrid(grid)) == wanted) return grid;
+    const Result<int16_t> answer = firstFiringNeuron(trained, inputFromGrid(grid));
+    if (answer.ok() && answer.value() == wanted) return grid;
   }
   return std::nullopt;
 }

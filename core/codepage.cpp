@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "texts.h"
+
 namespace segno {
 namespace {
 
@@ -79,24 +81,22 @@ std::optional<char32_t> decodeUtf8(std::string_view text, size_t& pos) {
 
 }  // namespace
 
-Cp1252Text toCp1252(std::string_view utf8) {
-  Cp1252Text result;
-  result.bytes.reserve(utf8.size());
+Result<std::string> toCp1252(std::string_view utf8) {
+  const auto unrepresentable = [](std::string_view character) {
+    return Failure{texts::kUnrepresentableBefore + std::string(character) +
+                   texts::kUnrepresentableAfter};
+  };
+  std::string bytes;
+  bytes.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
     const size_t start = pos;
     const std::optional<char32_t> c = decodeUtf8(utf8, pos);
-    if (!c) {
-      result.unrepresentable = kReplacementCharacter;
-      return result;
-    }
+    if (!c) return unrepresentable(kReplacementCharacter);
     const std::optional<char> byte = byteOf(*c);
-    if (!byte) {
-      result.unrepresentable = std::string(utf8.substr(start, pos - start));
-      return result;
-    }
-    result.bytes += *byte;
+    if (!byte) return unrepresentable(utf8.substr(start, pos - start));
+    bytes += *byte;
   }
-  return result;
+  return bytes;
 }
 
 std::string fromCp1252(std::string_view bytes) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <string_view>
 
 #include "grid.h"
 #include "network.h"
+#include "result.h"
+#include "samplefile.h"
 #include "texts.h"
 
 namespace segno {
@@ -21,9 +23,6 @@ struct FormState {
   std::string LBNneuroni;   // number of neurons, empty until the first one
   int list2Selection = -1;  // recognition's answer, -1 for none
 };
-
-// A message for an OK-only message box, or nothing to say.
-using Notice = std::optional<std::string>;
 
 // Mouse button bits and modifier bits as the handlers receive them.
 constexpr int16_t kLeftButton = 1;
@@ -46,8 +45,14 @@ void formMouseMove(FormState& state, int16_t button, int16_t shift, float x, flo
 // The label box's whole text becomes the current label.
 void text1Change(FormState& state, const std::string& text);
 
+// What the one-character label box holds after an edit turned `before` into `after`, with the
+// cursor at byte `cursor` of `after`, just past what was put in. It is taken as if typed: only
+// the first character of its first line counts (a paste of "ABC" or of "A" and a line end puts
+// in "A"), and the box keeps `before` when it would hold more than one character. UTF-8.
+std::string labelBoxText(std::string_view before, std::string_view after, size_t cursor);
+
 // Stores the grid as a new sample under LBch, or says why not.
-Notice memo(FormState& state);
+Result<> memo(FormState& state);
 
 // Grid into row k of MatM as +1/-1. 0 <= k < kMaxSamples.
 void InMatM(FormState& state, uint8_t k);
@@ -63,13 +68,21 @@ void list1Click(FormState& state, int selected);
 void outMatM(FormState& state, int16_t k);
 
 // ADDESTRA: empties LBch and trains, or says why it could not.
-Notice addestra(FormState& state);
+Result<> addestra(FormState& state);
 
 // RICONOSCI: recognises the grid and shows the answer, or says why it could not.
-Notice visualizza(FormState& state);
+Result<> visualizza(FormState& state);
 
-// Selects in list2Selection the first neuron that fires on the grid (-1 for none); false,
+// Selects in list2Selection the first neuron that fires on the grid (-1 for none); fails,
 // with nothing changed, when a product leaves 16 bits.
-bool Riconosci(FormState& state);
+Result<> Riconosci(FormState& state);
+
+// Whether SAVE has anything to write (it needs at least one neuron label).
+bool canSave(const FormState& state);
+
+// LOAD of a parsed file: replaces the label lists, rows 0 to 20 of MatM and LBNneuroni with
+// its content and clears the selection of List2. W, Label7, the grid, LBch, Label2 and row 21
+// stay.
+void applySampleFile(FormState& state, const SampleFile& file);
 
 }  // namespace segno

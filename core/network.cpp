@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "checked.h"
+#include "texts.h"
 
 namespace segno {
 
@@ -58,7 +59,8 @@ bool correct(WeightRow& weights, int16_t eta, int16_t target, const Input& x) {
 
 }  // namespace
 
-bool Apprendi(Network& net, int16_t n) {
+Result<> Apprendi(Network& net, int16_t n) {
+  const Failure overflow{texts::kTrainingOverflow};
   const std::string& label = net.neuronLabels[static_cast<size_t>(n)];
   WeightRow& weights = net.W[static_cast<size_t>(n)];
   const size_t samples = std::min(net.sampleLabels.size(), size_t{kMaxSamples});
@@ -66,36 +68,36 @@ bool Apprendi(Network& net, int16_t n) {
     const int16_t target = net.sampleLabels[k] == label ? int16_t{1} : int16_t{-1};
     const Input x = inputFromRow(net.MatM[k]);
     auto sum = weightedSum(weights, x);
-    if (!sum) return false;
+    if (!sum) return overflow;
     // Each correction moves s by at least 1 toward the target, so the loop ends.
     while (output(*sum) != target) {
-      if (!correct(weights, net.eta, target, x)) return false;
+      if (!correct(weights, net.eta, target, x)) return overflow;
       sum = weightedSum(weights, x);
-      if (!sum) return false;
+      if (!sum) return overflow;
     }
   }
-  return true;
+  return {};
 }
 
-Outcome train(Network& net) {
+Result<> train(Network& net) {
   net.eta = 1;
-  if (net.neuronLabels.empty()) return Outcome::NoNeurons;
+  if (net.neuronLabels.empty()) return Failure{texts::kNoNeurons};
   Network trial = net;
   inizializzaW(trial);
   const auto neurons =
       static_cast<int16_t>(std::min(trial.neuronLabels.size(), size_t{kMaxNeurons}));
   for (int16_t n = 0; n < neurons; ++n) {
-    if (!Apprendi(trial, n)) return Outcome::Overflow;
+    if (Result<> trained = Apprendi(trial, n); !trained.ok()) return trained;
   }
   net.W = trial.W;
-  return Outcome::Done;
+  return {};
 }
 
-std::optional<int16_t> firstFiringNeuron(const Network& net, const Input& x) {
+Result<int16_t> firstFiringNeuron(const Network& net, const Input& x) {
   const auto neurons = static_cast<int16_t>(std::min(net.neuronLabels.size(), size_t{kMaxNeurons}));
   for (int16_t n = 0; n < neurons; ++n) {
     const auto sum = weightedSum(net.W[static_cast<size_t>(n)], x);
-    if (!sum) return std::nullopt;
+    if (!sum) return Failure{texts::kRecognitionOverflow};
     if (*sum > 0) return n;
   }
   return int16_t{-1};

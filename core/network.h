@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "grid.h"
+#include "result.h"
 
 namespace segno {
 
@@ -45,19 +46,17 @@ std::optional<int32_t> weightedSum(const WeightRow& weights, const Input& x);
 void inizializzaW(Network& net);
 
 // One pass of the error-correction rule over all samples for neuron n (0 <= n < 21 and
-// n < neuronLabels.size()). Returns false when a weight or a product would leave 16 bits;
-// row n is then partly corrected, so callers train on a copy.
-bool Apprendi(Network& net, int16_t n);
-
-// How a training or a recognition ended.
-enum class Outcome { Done, NoNeurons, Overflow };
+// n < neuronLabels.size()). Fails when a weight or a product would leave 16 bits; row n is
+// then partly corrected, so callers train on a copy.
+Result<> Apprendi(Network& net, int16_t n);
 
 // The whole training: eta = 1, then, when there are neurons, rows 0 to 19 zeroed and each
-// neuron trained in list order. W changes only when every neuron trained without overflow.
-Outcome train(Network& net);
+// neuron trained in list order. Fails without neurons, or on an overflow; W changes only
+// when every neuron trained.
+Result<> train(Network& net);
 
 // Index of the first neuron (in list order) whose sum for x is positive, or -1 when none
-// fires. nullopt when a product leaves 16 bits. Only the first 21 neurons have weights.
-std::optional<int16_t> firstFiringNeuron(const Network& net, const Input& x);
+// fires. Fails when a product leaves 16 bits. Only the first 21 neurons have weights.
+Result<int16_t> firstFiringNeuron(const Network& net, const Input& x);
 
 }  // namespace segno

@@ -23,13 +23,6 @@ std::string_view trimBlanks(std::string_view text) {
   return text;
 }
 
-enum class FieldError { None, UnclosedQuote, TextAfterQuote };
-
-struct Field {
-  std::string text;
-  FieldError error = FieldError::None;
-};
-
 // Cuts the file into fields; see readSampleFile for the rules.
 class FieldReader {
  public:
@@ -37,8 +30,8 @@ class FieldReader {
 
   bool atEnd() const { return pos_ >= bytes_.size(); }
 
-  // The next field. Precondition: !atEnd().
-  Field next() {
+  // The next field's text, or why it is malformed. Precondition: !atEnd().
+  Result<std::string> next() {
     while (!atEnd() && isBlank(bytes_[pos_])) ++pos_;
     if (!atEnd() && bytes_[pos_] == '"') return readQuoted();
     return readPlain();
@@ -47,29 +40,29 @@ class FieldReader {
  private:
   bool at(char c) const { return !atEnd() && bytes_[pos_] == c; }
 
-  Field readPlain() {
+  std::string readPlain() {
     const size_t start = pos_;
     while (!atEnd() && bytes_[pos_] != ',' && bytes_[pos_] != '\n') ++pos_;
     std::string_view text = bytes_.substr(start, pos_ - start);
     if (at('\n') && !text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (!atEnd()) ++pos_;
-    return {std::string(trimBlanks(text))};
+    return std::string(trimBlanks(text));
   }
 
-  Field readQuoted() {
-    Field field;
+  Result<std::string> readQuoted() {
+    std::string text;
     ++pos_;  // the opening quote
     while (true) {
       const size_t quote = bytes_.find('"', pos_);
-      if (quote == std::string_view::npos) return {{}, FieldError::UnclosedQuote};
-      field.text.append(bytes_.substr(pos_, quote - pos_));
+      if (quote == std::string_view::npos) return Failure{texts::kUnclosedQuote};
+      text.append(bytes_.substr(pos_, quote - pos_));
       pos_ = quote + 1;
       if (!at('"')) break;
-      field.text += '"';
+      text += '"';
       ++pos_;
     }
-    if (!endField()) field.error = FieldError::TextAfterQuote;
-    return field;
+    if (!endField()) return Failure{texts::kTextAfterQuote};
+    return text;
   }
 
   // Consumes the blanks and the separator after a closing quote; false when text stands there.
@@ -86,54 +79,43 @@ class FieldReader {
   size_t pos_ = 0;
 };
 
-std::optional<int16_t> cellValue(std::string_view text) {
+Result<int16_t> cellValue(std::string_view text) {
   text = trimBlanks(text);
   if (text.empty()) return int16_t{0};
   int16_t value = 0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (error != std::errc{} || stop != end) return std::nullopt;
+  if (error != std::errc{} || stop != end) return Failure{texts::kInvalidValue};
   return value;
 }
 
-std::string recordPlace(int record, int field) {
-  return " (record " + std::to_string(record + 1) + ", campo " + std::to_string(field + 1) + ")";
+// A reason with the place it applies to: " (record R, campo F)" or " (neurone N)".
+Failure placed(const std::string& reason, int record, int field) {
+  return {reason + " (record " + std::to_string(record + 1) + ", campo " +
+          std::to_string(field + 1) + ")"};
 }
 
-std::string neuronPlace(size_t neuron) {
-  return " (neurone " + std::to_string(neuron + 1) + ")";
+Failure placed(const std::string& reason, size_t neuron) {
+  return {reason + " (neurone " + std::to_string(neuron + 1) + ")"};
 }
 
-// Why a field could not be read, or nullopt when it could.
-std::optional<std::string> fieldFault(const Field& field) {
-  switch (field.error) {
-    case FieldError::None:
-      return std::nullopt;
-    case FieldError::UnclosedQuote:
-      return texts::kUnclosedQuote;
-    case FieldError::TextAfterQuote:
-      return texts::kTextAfterQuote;
-  }
-  return std::nullopt;
-}
-
-// The 21 records into `file`; a reason when they are not all there and valid.
-std::optional<std::string> readRecords(FieldReader& reader, SampleFile& file) {
+// The 21 records into `file`; the reason when they are not all there and valid.
+Result<> readRecords(FieldReader& reader, SampleFile& file) {
   std::array<SampleRow, kFileRecords> records{};
   std::array<bool, kFileRecords> labelled{};
   for (int r = 0; r < kFileRecords; ++r) {
     SampleRow& row = records[static_cast<size_t>(r)];
     for (int f = 0; f < kRecordFields; ++f) {
-      if (reader.atEnd()) return texts::kFileIncomplete + recordPlace(r, f);
-      const Field field = reader.next();
-      if (auto fault = fieldFault(field)) return *fault + recordPlace(r, f);
+      if (reader.atEnd()) return placed(texts::kFileIncomplete, r, f);
+      const Result<std::string> field = reader.next();
+      if (!field.ok()) return placed(field.reason(), r, f);
       if (f < kCells) {
-        const std::optional<int16_t> value = cellValue(field.text);
-        if (!value) return texts::kInvalidValue + recordPlace(r, f);
-        row[static_cast<size_t>(f)] = *value;
-      } else if (!field.text.empty()) {
+        const Result<int16_t> value = cellValue(field.value());
+        if (!value.ok()) return placed(value.reason(), r, f);
+        row[static_cast<size_t>(f)] = value.value();
+      } else if (!field.value().empty()) {
         labelled[static_cast<size_t>(r)] = true;
-        file.sampleLabels.push_back(fromCp1252(field.text));
+        file.sampleLabels.push_back(fromCp1252(field.value()));
       }
     }
   }
@@ -143,77 +125,58 @@ std::optional<std::string> readRecords(FieldReader& reader, SampleFile& file) {
     for (size_t r = 0; r < kFileRecords; ++r)
       if (labelled[r] == first) file.rows[next++] = records[r];
   }
-  return std::nullopt;
+  return {};
 }
 
-// Every remaining field as a neuron label; a reason when one is malformed or too many.
-std::optional<std::string> readNeurons(FieldReader& reader, SampleFile& file) {
+// Every remaining field as a neuron label; the reason when one is malformed or too many.
+Result<> readNeurons(FieldReader& reader, SampleFile& file) {
   while (!reader.atEnd()) {
     const size_t n = file.neuronLabels.size();
-    if (n == kMaxNeurons) return texts::kOverMaxNeurons;
-    const Field field = reader.next();
-    if (auto fault = fieldFault(field)) return *fault + neuronPlace(n);
-    file.neuronLabels.push_back(fromCp1252(field.text));
+    if (n == kMaxNeurons) return Failure{texts::kOverMaxNeurons};
+    const Result<std::string> field = reader.next();
+    if (!field.ok()) return placed(field.reason(), n);
+    file.neuronLabels.push_back(fromCp1252(field.value()));
   }
-  return std::nullopt;
+  return {};
 }
 
 // Appends a label's line: the label between quotes, a quote inside it doubled, then the line
-// end. False, with the reason, when the code page cannot hold one of its characters.
-bool appendLabelLine(std::string& out, const std::string& label, std::string& reason) {
-  const Cp1252Text converted = toCp1252(label);
-  if (!converted.ok()) {
-    reason =
-        texts::kUnrepresentableBefore + converted.unrepresentable + texts::kUnrepresentableAfter;
-    return false;
-  }
+// end. Fails when the code page cannot hold one of its characters.
+Result<> appendLabelLine(std::string& out, const std::string& label) {
+  const Result<std::string> converted = toCp1252(label);
+  if (!converted.ok()) return converted.failure();
   out += '"';
-  for (const char c : converted.bytes) {
+  for (const char c : converted.value()) {
     if (c == '"') out += '"';
     out += c;
   }
   out += '"';
   out += kLineEnd;
-  return true;
+  return {};
 }
 
 }  // namespace
 
-WriteResult writeSampleFile(const Network& net) {
+Result<std::string> writeSampleFile(const Network& net) {
   static const std::string kNoLabel;
-  WriteResult result;
   std::string out;
   for (size_t r = 0; r < kFileRecords; ++r) {
     for (const int16_t value : net.MatM[r]) out += std::to_string(value) + ',';
     const std::string& label = r < net.sampleLabels.size() ? net.sampleLabels[r] : kNoLabel;
-    if (!appendLabelLine(out, label, result.reason)) return result;
+    if (Result<> line = appendLabelLine(out, label); !line.ok()) return line.failure();
   }
   for (const std::string& label : net.neuronLabels)
-    if (!appendLabelLine(out, label, result.reason)) return result;
-  result.value = std::move(out);
-  return result;
+    if (Result<> line = appendLabelLine(out, label); !line.ok()) return line.failure();
+  return out;
 }
 
-ReadResult readSampleFile(std::string_view bytes) {
-  if (bytes.size() > kMaxFileBytes) return {std::nullopt, texts::kFileTooLarge};
+Result<SampleFile> readSampleFile(std::string_view bytes) {
+  if (bytes.size() > kMaxFileBytes) return Failure{texts::kFileTooLarge};
   FieldReader reader(bytes);
   SampleFile file;
-  if (auto reason = readRecords(reader, file)) return {std::nullopt, std::move(*reason)};
-  if (auto reason = readNeurons(reader, file)) return {std::nullopt, std::move(*reason)};
-  return {std::move(file), {}};
-}
-
-bool canSave(const FormState& state) {
-  return !state.net.neuronLabels.empty();
-}
-
-void applySampleFile(FormState& state, const SampleFile& file) {
-  Network& net = state.net;
-  net.sampleLabels = file.sampleLabels;
-  for (size_t r = 0; r < file.rows.size(); ++r) net.MatM[r] = file.rows[r];
-  net.neuronLabels = file.neuronLabels;
-  state.LBNneuroni = std::to_string(net.neuronLabels.size());
-  state.list2Selection = -1;
+  if (Result<> records = readRecords(reader, file); !records.ok()) return records.failure();
+  if (Result<> neurons = readNeurons(reader, file); !neurons.ok()) return neurons.failure();
+  return file;
 }
 
 }  // namespace segno

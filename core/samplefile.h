@@ -2,12 +2,10 @@
 
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "formstate.h"
 #include "network.h"
 #include "result.h"
 
@@ -23,20 +21,14 @@ struct SampleFile {
   std::vector<std::string> neuronLabels;       // every field after the records, empty ones too
 };
 
-// A parsed file, or the reason (with record and field where it applies).
-using ReadResult = Result<SampleFile>;
+// The whole file's text, Windows-1252 with CR LF after every line: rows 0 to 20 of MatM with
+// their labels ("" past the last sample), then every neuron label. Labels are quoted, a quote
+// inside one doubled. Fails only on a character that Windows-1252 cannot hold.
+Result<std::string> writeSampleFile(const Network& net);
 
-// The whole file's text, Windows-1252 with CR LF after every line, or the reason.
-using WriteResult = Result<std::string>;
-
-// The text of rows 0 to 20 of MatM with their labels ("" past the last sample), then every
-// neuron label. Labels are quoted, a quote inside one doubled. Fails only on a character
-// that Windows-1252 cannot hold: "il carattere «X» non è rappresentabile".
-WriteResult writeSampleFile(const Network& net);
-
-// Parses a whole file of at most kMaxFileBytes; nothing is half-built: either every field
-// is valid or a reason. The text is one stream of fields, each ending at a comma, at LF or
-// CR LF, or at the end of the input:
+// Parses a whole file of at most kMaxFileBytes; nothing is half-built: either every field is
+// valid or the reason, with record and field where it applies. The text is one stream of
+// fields, each ending at a comma, at LF or CR LF, or at the end of the input:
 //  - blanks (space, tab) around an unquoted field are dropped; a CR not followed by LF is
 //    an ordinary byte, and so is NUL;
 //  - a field that starts with a quote runs to its closing quote, commas and line ends
@@ -46,13 +38,6 @@ WriteResult writeSampleFile(const Network& net);
 //  - every field after the 21 records is a neuron label, at most kMaxNeurons of them;
 //  - rows keep the order of their records, but the labelled ones come first, so that row k
 //    is always the drawing stored with sample label k.
-ReadResult readSampleFile(std::string_view bytes);
-
-// Whether SAVE has anything to write (it needs at least one neuron label).
-bool canSave(const FormState& state);
-
-// Replaces the label lists, rows 0 to 20 of MatM and LBNneuroni with the file's content and
-// clears the selection of List2. W, Label7, the grid, LBch, Label2 and row 21 stay.
-void applySampleFile(FormState& state, const SampleFile& file);
+Result<SampleFile> readSampleFile(std::string_view bytes);
 
 }  // namespace segno

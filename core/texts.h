@@ -42,4 +42,8 @@ inline constexpr const char* kDiskFull = "disco pieno";
 inline constexpr const char* kReadOnlyFileSystem = "file system di sola lettura";
 inline constexpr const char* kWriteFailed = "scrittura non riuscita";  // then the system's words
 
+// Said after a SAVE that replaced the file, when the folder could not be synced to the disk.
+inline constexpr const char* kSavedNotSynced =
+    "supply.txt salvato, ma la cartella non è stata sincronizzata sul disco";
+
 }  // namespace segno::texts

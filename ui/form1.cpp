@@ -7,14 +7,12 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
 
 #include "gridcell.h"
-#include "samplefile.h"
-#include "supplyfile.h"
+#include "labelvalidator.h"
 
 namespace {
 
@@ -150,7 +148,7 @@ int selectedRow(const QListWidget* list) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1(std::string link, QWidget* parent) : QWidget(parent), programLink(std::move(link)) {
   createControls();
   applyAppearance();
   connectEvents();
@@ -236,9 +234,7 @@ void Form1::applyAppearance() {
   setWindowTitle(kTitle);
   setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
   applyFonts();
-  // One character, counted in code points: an emoji is two UTF-16 units and stays whole.
-  Text1->setMaxLength(2);
-  Text1->setValidator(new QRegularExpressionValidator(QRegularExpression(".?"), Text1));
+  new LabelValidator(Text1);
   // The caption takes the frame's text colour; a style sheet would cost start-up time.
   const QColor plainText = palette().color(QPalette::WindowText);
   setColour(Frame1, QPalette::WindowText, rgb(0xFF0000));
@@ -366,14 +362,16 @@ void Form1::save() {
   if (!segno::canSave(state)) return;
   const QString question = qt(segno::texts::kConfirmSave);
   if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
-  showOutcome(segno::saveSupply(state, segno::supplyPath()));
+  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programLink.c_str());
+  if (!saved.ok()) return showOutcome(saved.failure());
+  if (!saved.value().remark.empty()) messageBox(qt(saved.value().remark));
 }
 
 void Form1::load() {
-  const segno::Notice notice = segno::loadSupply(state, segno::supplyPath());
+  const segno::Result<> loaded = segno::loadSupply(state, programLink.c_str());
   // A loaded file replaces List1 whole, so no earlier selection survives it.
-  if (!notice) List1->clear();
-  showOutcome(notice);
+  if (loaded.ok()) List1->clear();
+  showOutcome(loaded);
 }
 
 void Form1::onList1SelectionChanged() {
@@ -386,9 +384,9 @@ void Form1::onList1Pressed() {
 }
 
 // The window shows what the operation did before any message about it.
-void Form1::showOutcome(const segno::Notice& notice) {
+void Form1::showOutcome(const segno::Result<>& outcome) {
   refresh();
-  if (notice) messageBox(qt(*notice));
+  if (!outcome.ok()) messageBox(qt(outcome.reason()));
 }
 
 void Form1::refresh() {

@@ -5,8 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "formstate.h"
+#include "supplyfile.h"
 
 class GridCell;
 class QGroupBox;
@@ -25,7 +27,8 @@ class Form1 : public QWidget {
   using MessageBoxHook = std::function<QMessageBox::StandardButton(
       const QString& text, QMessageBox::StandardButtons buttons)>;
 
-  explicit Form1(QWidget* parent = nullptr);
+  // SAVE and LOAD use supply.txt in the folder of the program that `programLink` names.
+  explicit Form1(std::string programLink = segno::kThisProgram, QWidget* parent = nullptr);
 
   // Modal box titled "Segno" with no icon and the given buttons, Yes the default when offered;
   // returns the button pressed. Asks the hook instead when one is set.
@@ -70,10 +73,11 @@ class Form1 : public QWidget {
 
   void onList1SelectionChanged();
   void onList1Pressed();
-  void showOutcome(const segno::Notice& notice);
+  void showOutcome(const segno::Result<>& outcome);
   void refresh();
 
   segno::FormState state;
+  const std::string programLink;
   MessageBoxHook messageBoxHook;
   int list1RowAtPress = -1;
   bool strokeOnControl = false;  // the buttons went down over a control, not the grid

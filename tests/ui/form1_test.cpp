@@ -1,164 +1,163 @@
 #include "form1.h"
 
-#include <sys/stat.h>
-
-#include <QFile>
+#include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QtTest>
-#include <filesystem>
 
 #include "gridcell.h"
-#include "supplyfile.h"
 
-// Form1 driven through real events as a user would; message boxes are recorded and answered.
+// Form1 driven through real events as a user would, in a fresh folder each time; message
+// boxes are recorded and answered.
 class Form1Test : public QObject {
   Q_OBJECT
 
-  Form1 form;
+  std::unique_ptr<QTemporaryDir> folder;
+  std::unique_ptr<Form1> form;
   QStringList messages;
-  QMessageBox::StandardButton answer = QMessageBox::No;
-  QFile supply{QString::fromStdString(segno::supplyPath().value())};
+  QMessageBox::StandardButton answer;
 
-  // Painted cells | LBch | Label7 | List1 | List2, a list's selected entry starred.
-  QString shown() {
-    QStringList parts{""};
-    for (auto* cell : form.findChildren<GridCell*>())
-      parts[0] += cell->colour() == segno::kBlack ? cell->objectName().mid(2) + " " : "";
-    parts << form.findChild<QLabel*>("LBch")->text() << form.findChild<QLabel*>("Label7")->text();
-    for (const char* list : {"List1", "List2"}) {
-      parts << "";
-      for (auto* item : form.findChild<QListWidget*>(list)->findItems("*", Qt::MatchWildcard))
-        parts.last() += item->text() + (item->isSelected() ? "* " : " ");
-    }
-    return parts.join('|');
+  template <class Control = QWidget>
+  Control* find(const char* name) {
+    return form->findChild<Control*>(name);
   }
-  // Sent where the window system sends it, at a point in pixels (15 twips each).
+  // What the window shows, a named field a line: painted cells, LBch, Label7, and both lists
+  // with their selected entry starred.
+  QStringList shown() {
+    QStringList cells;
+    for (auto* square : form->findChildren<GridCell*>())
+      if (square->colour() == segno::kBlack) cells << square->objectName().mid(2);
+    QStringList fields{"cells " + cells.join(' '), "LBch " + find<QLabel>("LBch")->text(),
+                       "Label7 " + find<QLabel>("Label7")->text()};
+    for (const char* list : {"List1", "List2"}) {
+      fields << list;
+      for (auto* item : find<QListWidget>(list)->findItems("*", Qt::MatchWildcard))
+        fields.last() += ' ' + item->text() + (item->isSelected() ? "*" : "");
+    }
+    return fields;
+  }
+  // The colour that reached the screen at the middle of cell i, once pending paints are done.
+  QColor onScreen(int i) {
+    QCoreApplication::processEvents();
+    return form->screen()->grabWindow(form->winId()).toImage().pixelColor(cell(i));
+  }
+  // The middle of the area that the hit-test gives to cell i, in pixels (15 twips each).
+  static QPoint cell(int i) { return {(546 + 372 * (i % 5)) / 15, (306 + 372 * (i / 5)) / 15}; }
+  // Sent where the window system sends it: to the control under the point, if any.
   void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held, Qt::KeyboardModifiers keys = {}) {
-    QWidget* target = form.childAt(at) ? form.childAt(at) : &form;
+    QWidget* target = form->childAt(at) ? form->childAt(at) : form.get();
     const auto button = type == QEvent::MouseMove ? Qt::NoButton : Qt::MouseButton(held.toInt());
-    QMouseEvent event(type, target->mapFrom(&form, QPointF(at)), form.mapToGlobal(QPointF(at)),
-                      button, held, keys);
+    QMouseEvent event(type, target->mapFrom(form.get(), QPointF(at)),
+                      form->mapToGlobal(QPointF(at)), button, held, keys);
     QApplication::sendEvent(target, &event);
   }
-  static QPoint cell(int i) { return {(546 + 372 * (i % 5)) / 15, (306 + 372 * (i / 5)) / 15}; }
-  void type(const QString& text) {  // one keystroke, as typed, over what the box held
-    QTest::keyClick(form.findChild<QWidget*>("Text1"), Qt::Key_Backspace);
-    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, text);
-    QApplication::sendEvent(form.findChild<QWidget*>("Text1"), &key);
-  }
-  void click(const char* b) { QTest::mouseClick(form.findChild<QWidget*>(b), Qt::LeftButton); }
-  void draw(const QList<int>& cells) {
+  void click(const char* button) { QTest::mouseClick(find(button), Qt::LeftButton); }
+  // Presses the left button over each cell, then types `label` over what the box held.
+  void draw(const QList<int>& cells, const QString& label = "") {
     for (int i : cells) mouse(QEvent::MouseButtonPress, cell(i), Qt::LeftButton);
+    QTest::keyClick(find("Text1"), Qt::Key_Backspace);
+    QTest::keyClicks(find("Text1"), label);
   }
   void store(const QList<int>& cells, const QString& label) {
-    draw(cells);
-    type(label);
+    draw(cells, label);
     click("Command5");
   }
   void pick(int entry) {
-    auto* list = form.findChild<QListWidget*>("List1");
+    auto* list = find<QListWidget>("List1");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(entry)).center());
   }
 
  private slots:
-  void initTestCase() {
-    form.setMessageBoxHook([this](const QString& text, QMessageBox::StandardButtons buttons) {
+  void init() {
+    folder = std::make_unique<QTemporaryDir>();
+    QFile::link(folder->filePath("segno"), folder->filePath("program"));
+    form = std::make_unique<Form1>(folder->filePath("program").toStdString());
+    form->setMessageBoxHook([this](const QString& text, QMessageBox::StandardButtons buttons) {
       messages << text;
       return buttons.testFlag(QMessageBox::Yes) ? answer : QMessageBox::Ok;
     });
-    form.show();
-    supply.remove();
-    umask(022);
+    messages.clear();
+    answer = QMessageBox::No;
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+  }
+  void cleanup() { form.reset(), folder.reset(); }
+
+  void theMouseDrawsOnTheGridAtOnce() {
+    mouse(QEvent::MouseButtonPress, cell(2), Qt::RightButton);
+    QCOMPARE(onScreen(2), Qt::black);
+    mouse(QEvent::MouseMove, cell(7), Qt::LeftButton);
+    QCOMPARE(onScreen(7), Qt::black);
+    mouse(QEvent::MouseMove, cell(0), Qt::LeftButton | Qt::MiddleButton);
+    mouse(QEvent::MouseButtonPress, cell(1), Qt::LeftButton, Qt::ShiftModifier | Qt::AltModifier);
+    QCOMPARE(shown()[0], "cells 1 2 7");
+    mouse(QEvent::MouseMove, cell(1), Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(onScreen(1), Qt::white);
+    mouse(QEvent::MouseButtonPress, {30, 175}, Qt::LeftButton);  // on the label "Carattere:"
+    mouse(QEvent::MouseMove, cell(6), Qt::LeftButton);           // belongs to the label
+    QCOMPARE(shown()[0], "cells 2 7");
   }
 
   void eachControlReachesItsOperation() {
-    mouse(QEvent::MouseButtonPress, cell(2), Qt::RightButton);
-    for (int i : {7, 12}) mouse(QEvent::MouseMove, cell(i), Qt::LeftButton);
-    mouse(QEvent::MouseMove, cell(0), Qt::LeftButton | Qt::MiddleButton);
-    mouse(QEvent::MouseButtonPress, cell(1), Qt::LeftButton, Qt::ShiftModifier | Qt::AltModifier);
-    QCOMPARE(shown(), "1 2 7 12 ||||");
-    mouse(QEvent::MouseMove, cell(1), Qt::LeftButton, Qt::ControlModifier);
-    mouse(QEvent::MouseButtonPress, {30, 175}, Qt::LeftButton);  // on the label "Carattere:"
-    mouse(QEvent::MouseMove, cell(6), Qt::LeftButton);           // belongs to the label
-    click("Command5");                                           // no label yet
-    type("I");
-    QCOMPARE(shown(), "2 7 12 |I|||");
     click("Command5");
-    click("Command2");  // answered No
-    QVERIFY(!supply.exists());
-    store({0}, "L");
+    store({2, 7, 12}, "I");
+    store({4}, "V");
     click("Command6");
     draw({2, 7, 12});
     click("Command3");
-    QCOMPARE(shown(), "2 7 12 |I|Analisi ...|I L |I* L ");
-    QCOMPARE(form.grab().toImage().pixelColor(cell(0)), Qt::white);
+    QCOMPARE(shown(), QStringList({"cells 2 7 12", "LBch I", "Label7 Analisi ...", "List1 I V",
+                                   "List2 I* V"}));
+    for (int pass = 0; pass < 2; ++pass) {  // the second click is on the entry already chosen
+      pick(1);
+      QCOMPARE(shown().mid(0, 4),
+               QStringList({"cells 4", "LBch ", "Label7 Analisi ...", "List1 I V*"}));
+      draw({3});
+    }
+    QTest::keyClick(find("List1"), Qt::Key_Up);
+    QCOMPARE(shown()[0], "cells 2 7 12");
+    store({}, "W");  // an entry the program adds shows nothing
+    QCOMPARE(shown()[0], "cells ");
+    draw({5}, "x");
+    click("Command1");
+    QCOMPARE(shown(), QStringList({"cells ", "LBch ", "Label7 Analisi ...", "List1 I* V W",
+                                   "List2 I* V W"}));
+    QCOMPARE(messages, QStringList{"Digitare il carattere da Apprendere"});
+  }
+
+  void aPasteIntoTheLabelBoxKeepsItsFirstCharacter() {
+    auto* box = find<QLineEdit>("Text1");
+    for (const char* text : {"ABC", "B\n"}) {  // the second finds the box full
+      QGuiApplication::clipboard()->setText(text);
+      QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+      QCOMPARE(box->text() + find<QLabel>("LBch")->text(), "AA");
+    }
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(box->text() + find<QLabel>("LBch")->text(), "BB");
+  }
+
+  void saveAsksFirstAndLoadReadsBackFromTheProgramsFolderOnly() {
+    store({0}, "I");
+    click("Command2");
+    QVERIFY(!QFile::exists(folder->filePath("supply.txt")));
     answer = QMessageBox::Yes;
     click("Command2");
-    const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    QCOMPARE(supply.permissions(), owner | QFile::ReadGroup | QFile::ReadOther);
-    supply.setPermissions(owner);
-    click("Command2");  // replacing the file keeps its permissions
-    QCOMPARE(supply.permissions(), owner);
-    store({4}, "V");
-    for (int pass = 0; pass < 2; ++pass) {  // the second click is on the entry already chosen
-      draw({4});
-      pick(1);
-      QCOMPARE(shown(), "0 ||Analisi ...|I L* V |I* L V ");
-    }
+    store({1}, "L");
+    pick(1);
     click("Command7");
-    QCOMPARE(shown(), "0 ||Analisi ...|I L |I L ");
-    QTest::keyClick(form.findChild<QWidget*>("List1"), Qt::Key_Down);
-    store({}, "W");  // an entry the program adds shows nothing
-    QCOMPARE(shown(), "||Analisi ...|I* L W |I L W ");
-    draw({3});
-    click("Command1");
-    QCOMPARE(shown(), "||Analisi ...|I* L W |I L W ");
-    QCOMPARE(messages, QStringList({"Digitare il carattere da Apprendere", "Aggiornare supply.txt?",
-                                    "Aggiornare supply.txt?", "Aggiornare supply.txt?"}));
-  }
-
-  void refusedFilesLeaveEverythingAsItWas() {
-    const QString before = shown();
-    supply.remove();
-    mkfifo(supply.fileName().toLocal8Bit(), 0600);
-    click("Command7");  // without ever waiting for a writer
-    supply.remove();
-    QDir().mkpath(supply.fileName() + "/kept");
-    click("Command7");
+    QCOMPARE(shown(), QStringList({"cells 1", "LBch ", "Label7 ", "List1 I", "List2 I"}));
+    QFile::remove(folder->filePath("program"));  // nothing names the program's folder now
+    store({}, "L");
     click("Command2");
-    QDir(supply.fileName()).removeRecursively();
-    QVERIFY(supply.open(QIODevice::WriteOnly) && supply.write(QByteArray((1 << 20) + 1, ' ')));
-    supply.close();
     click("Command7");
-    QCOMPARE(shown(), before);
-    QCOMPARE(messages.mid(4),
-             QStringList({"Impossibile caricare supply.txt: non è un file regolare",
-                          "Impossibile caricare supply.txt: non è un file regolare",
-                          "Aggiornare supply.txt?",
-                          "Impossibile salvare supply.txt: supply.txt è una cartella",
-                          "Impossibile caricare supply.txt: file troppo grande"}));
-  }
-
-  void aCharacterIsNeverSplit() {
-    type("😀");
-    QTest::keyClicks(form.findChild<QWidget*>("Text1"), "a");
-    click("Command5");
-    QCOMPARE(shown(), "||Analisi ...|I* L W 😀 |I L W 😀 ");
-    click("Command2");
-    QCOMPARE(messages.last(),
-             "Impossibile salvare supply.txt: il carattere «😀» non è rappresentabile");
-  }
-
-  void supplyTxtIsBesideTheProgramNamedByItsBytesOrNowhere() {
-    QTemporaryDir dir;
-    const std::string folder = dir.path().toStdString() + "/bad\xffname";
-    std::filesystem::create_symlink(folder + "/segno", dir.filePath("segno").toStdString());
-    QVERIFY(segno::supplyPath(dir.filePath("segno").toLocal8Bit()) == folder + "/supply.txt");
-    QVERIFY(!segno::supplyPath(dir.filePath("none").toLocal8Bit()));  // no link, no folder
-    QCOMPARE(segno::saveSupply(segno::FormState{}, std::nullopt),
-             "Impossibile salvare supply.txt: cartella del programma non trovata");
+    QCOMPARE(shown().mid(3), QStringList({"List1 I L", "List2 I L"}));
+    QCOMPARE(messages.mid(2),
+             QStringList({"Aggiornare supply.txt?",
+                          "Impossibile salvare supply.txt: cartella del programma non trovata",
+                          "Impossibile caricare supply.txt: cartella del programma non trovata"}));
   }
 };
 
