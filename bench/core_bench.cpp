@@ -32,15 +32,8 @@ BENCHMARK(BM_Train)->Unit(benchmark::kMicrosecond);
 void BM_Recognise(benchmark::State& state) {
   FormState form;
   form.net = bench::fullNetwork();
-  if (!addestra(form).ok()) {
-    state.SkipWithError("training refused");
-    return;
-  }
-  const auto grid = bench::findGrid(form.net, -1);
-  if (!grid) {
-    state.SkipWithError("no grid that every neuron rejects");
-    return;
-  }
+  const auto grid = addestra(form).ok() ? bench::gridNoNeuronFiresOn(form.net) : std::nullopt;
+  if (!grid) return state.SkipWithError("no grid that every neuron rejects");
   form.grid = *grid;
   for (auto _ : state) {
     if (!visualizza(form).ok()) state.SkipWithError("recognition refused");
@@ -54,10 +47,7 @@ void BM_FileRoundTrip(benchmark::State& state) {
   const Network net = bench::fullNetwork();
   for (auto _ : state) {
     const Result<std::string> written = writeSampleFile(net);
-    if (!written.ok()) {
-      state.SkipWithError("write refused");
-      break;
-    }
+    if (!written.ok()) return state.SkipWithError("write refused");
     const Result<SampleFile> read = readSampleFile(written.value());
     if (!read.ok() || read.value().neuronLabels.size() != kMaxNeurons)
       state.SkipWithError("read refused");

@@ -177,8 +177,8 @@ void removeLeftovers(int folder, std::string_view base) {
     if (!isTemporaryOf(entry->d_name, base)) continue;
     const Descriptor file(
         ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat opened {
-    }, named{};
+    struct stat opened {};
+    struct stat named {};
     if (file.get() < 0 || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 ||
         ::fstat(file.get(), &opened) != 0 ||
         ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0)

@@ -123,22 +123,5 @@ TEST(TrainingAndRecognition, ShowTheirOutcomeOrSayWhyNot) {
   EXPECT_EQ(state.Label7, "Carattere non riconosciuto");
 }
 
-TEST(Load, ReplacesTheSamplesAndNeuronsButKeepsTheTrainingAndRowTwentyOne) {
-  FormState state;
-  formLoad(state);
-  state.net.sampleLabels.assign(kMaxSamples, "old");
-  state.net.MatM[0][0] = state.net.MatM[21][0] = 7;
-  state.net.W[0][0] = 5;
-  state.Label7 = texts::kAnalysis;
-  state.list2Selection = 0;
-  applySampleFile(state, SampleFile{{}, {"I"}, {"I", "L"}});
-  EXPECT_EQ(state.net.sampleLabels, Labels{"I"});
-  EXPECT_EQ(state.net.neuronLabels, (Labels{"I", "L"}));
-  EXPECT_EQ(std::tie(state.LBNneuroni, state.Label7, state.list2Selection),
-            std::tuple("2", "Analisi ...", -1));
-  EXPECT_EQ(std::tie(state.net.MatM[0][0], state.net.MatM[21][0], state.net.W[0][0]),
-            std::tuple(0, 7, 5));
-}
-
 }  // namespace
 }  // namespace segno
