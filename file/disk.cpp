@@ -89,24 +89,25 @@ Result<> protection(const std::string& target, struct stat& old) {
   return Failure{errno == EROFS ? texts::kReadOnlyFileSystem : texts::kWriteProtected};
 }
 
-// A temporary file's name: the target's, a dot and six letters or digits, as mkstemp makes.
-constexpr size_t kSuffixLength = 7;
+// A temporary file's name: the target's, then a mark no one gives a copy of their own, then six
+// letters or digits, as mkstemp makes them.
+constexpr std::string_view kTemporaryMark = ".saving-";
+constexpr size_t kRandomLetters = 6;
 constexpr std::string_view kLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 bool isTemporaryOf(std::string_view name, std::string_view base) {
-  if (name.size() != base.size() + kSuffixLength || name.substr(0, base.size()) != base ||
-      name[base.size()] != '.')
+  const size_t mark = base.size() + kTemporaryMark.size();
+  if (name.size() != mark + kRandomLetters || name.substr(0, base.size()) != base ||
+      name.substr(base.size(), kTemporaryMark.size()) != kTemporaryMark)
     return false;
-  for (const char c : name.substr(base.size() + 1))
-    if (kLetters.find(c) == std::string_view::npos) return false;
-  return true;
+  return name.find_first_not_of(kLetters, mark) == std::string_view::npos;
 }
 
 std::string randomTemporaryName(const std::string& target) {
   std::random_device random;
-  std::string name = target + '.';
-  for (size_t i = 1; i < kSuffixLength; ++i) name += kLetters[random() % kLetters.size()];
+  std::string name = target + std::string(kTemporaryMark);
+  for (size_t i = 0; i < kRandomLetters; ++i) name += kLetters[random() % kLetters.size()];
   return name;
 }
 
@@ -127,7 +128,7 @@ Result<Temporary> createTemporary(const std::string& target, const std::string& 
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
     return saveFailure(Step::Create, errno);
   while (true) {  // a file system without unnamed files (vfat, NFS)
-    file.name = target + ".XXXXXX";
+    file.name = target + std::string(kTemporaryMark) + "XXXXXX";
     file.fd = Descriptor(::mkstemp(file.name.data()));
     if (file.fd.get() < 0) return saveFailure(Step::Create, errno);
     ::flock(file.fd.get(), LOCK_EX);
@@ -157,12 +158,13 @@ bool closeReportsNoError(int fd) {
   return ::close(::dup(fd)) == 0;
 }
 
-// Fills the temporary file, syncs it, and renames it over the target.
+// Fills the temporary file, syncs it, and renames it over the target. A file system without
+// permissions (vfat) may refuse to set them; the content matters more.
 Result<> putInPlace(Temporary& file, std::string_view bytes, mode_t mode,
                     const std::string& target) {
   const int fd = file.fd.get();
-  if (::fchmod(fd, mode) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0 ||
-      !closeReportsNoError(fd))
+  ::fchmod(fd, mode);
+  if (!writeAll(fd, bytes) || ::fsync(fd) != 0 || !closeReportsNoError(fd))
     return saveFailure(Step::Write, errno);
   if (Result<> named = nameTemporary(file, target); !named.ok()) return named;
   if (::rename(file.name.c_str(), target.c_str()) != 0) return saveFailure(Step::Rename, errno);
@@ -175,8 +177,9 @@ void removeLeftovers(int folder, std::string_view base) {
   if (listing == nullptr) return;
   while (const dirent* entry = ::readdir(listing)) {
     if (!isTemporaryOf(entry->d_name, base)) continue;
-    const Descriptor file(
-        ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;  // a lock needs a descriptor
+    Descriptor file(::openat(folder, entry->d_name, O_RDONLY | flags));
+    if (file.get() < 0) file = Descriptor(::openat(folder, entry->d_name, O_WRONLY | flags));
     struct stat opened {};
     struct stat named {};
     if (file.get() < 0 || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 ||
@@ -200,9 +203,8 @@ Replaced settleFolder(const std::string& folder, std::string_view base) {
   return {};
 }
 
-}  // namespace
-
-Result<std::string> programFolder(const char* programLink) {
+// The folder of the program that `programLink` names, as its text says.
+Result<std::string> linkedFolder(const char* programLink) {
   std::array<char, PATH_MAX> buffer{};
   const ssize_t length = ::readlink(programLink, buffer.data(), buffer.size());
   // A path that fills the whole buffer may have been cut short.
@@ -211,10 +213,26 @@ Result<std::string> programFolder(const char* programLink) {
   const std::string_view program(buffer.data(), static_cast<size_t>(length));
   const size_t slash = program.rfind('/');
   if (slash == std::string_view::npos) return Failure{texts::kNoProgramFolder};
-  std::string folder(program.substr(0, slash + 1));
-  // A folder deleted or moved to another disk must not come back, nor be written elsewhere.
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+  return std::string(program.substr(0, slash + 1));
+}
+
+}  // namespace
+
+ProgramFolder::ProgramFolder(std::string programLink) : link_(std::move(programLink)), folder_(-1) {
+  if (const Result<std::string> folder = linkedFolder(link_.c_str()); folder.ok())
+    folder_ = ::open(folder.value().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+ProgramFolder::~ProgramFolder() {
+  if (folder_ >= 0) ::close(folder_);
+}
+
+Result<std::string> ProgramFolder::path() const {
+  Result<std::string> folder = linkedFolder(link_.c_str());
+  struct stat named {};
+  struct stat held {};
+  if (!folder.ok() || ::stat(folder.value().c_str(), &named) != 0 || ::fstat(folder_, &held) != 0 ||
+      named.st_ino != held.st_ino || named.st_dev != held.st_dev)
     return Failure{texts::kNoProgramFolder};
   return folder;
 }

@@ -16,8 +16,8 @@ Failure refused(const char* operation, const std::string& reason) {
 
 }  // namespace
 
-Result<> loadSupply(FormState& state, const char* programLink) {
-  const Result<std::string> folder = programFolder(programLink);
+Result<> loadSupply(FormState& state, const ProgramFolder& programFolder) {
+  const Result<std::string> folder = programFolder.path();
   if (!folder.ok()) return refused(texts::kCannotLoad, folder.reason());
   const Result<std::string> bytes = readRegularFile(folder.value() + kFileName, kMaxFileBytes);
   if (!bytes.ok()) return refused(texts::kCannotLoad, bytes.reason());
@@ -27,8 +27,8 @@ Result<> loadSupply(FormState& state, const char* programLink) {
   return {};
 }
 
-Result<Replaced> saveSupply(const FormState& state, const char* programLink) {
-  const Result<std::string> folder = programFolder(programLink);
+Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& programFolder) {
+  const Result<std::string> folder = programFolder.path();
   if (!folder.ok()) return refused(texts::kCannotSave, folder.reason());
   const Result<std::string> text = writeSampleFile(state.net);
   if (!text.ok()) return refused(texts::kCannotSave, text.reason());

@@ -9,13 +9,13 @@ namespace segno {
 // The link that names the running program: supply.txt lives in that program's folder.
 inline constexpr const char* kThisProgram = "/proc/self/exe";
 
-// LOAD from supply.txt beside the program that `programLink` names: reads it, parses it and
-// applies it. Fails with "Impossibile caricare supply.txt: " and the reason, `state` untouched.
-Result<> loadSupply(FormState& state, const char* programLink = kThisProgram);
+// LOAD from supply.txt in the program's folder: reads it, parses it and applies it. Fails with
+// "Impossibile caricare supply.txt: " and the reason, `state` untouched.
+Result<> loadSupply(FormState& state, const ProgramFolder& folder);
 
-// SAVE, once canSave(state) holds and the user said Yes: replaces supply.txt beside the program
-// that `programLink` names with the samples and neuron labels. Fails with "Impossibile salvare
-// supply.txt: " and what was in the way, the old file as it was.
-Result<Replaced> saveSupply(const FormState& state, const char* programLink = kThisProgram);
+// SAVE, once canSave(state) holds and the user said Yes: replaces supply.txt in the program's
+// folder with the samples and neuron labels. Fails with "Impossibile salvare supply.txt: " and
+// what was in the way, the old file as it was.
+Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& folder);
 
 }  // namespace segno

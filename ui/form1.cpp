@@ -148,7 +148,8 @@ int selectedRow(const QListWidget* list) {
 
 }  // namespace
 
-Form1::Form1(std::string link, QWidget* parent) : QWidget(parent), programLink(std::move(link)) {
+Form1::Form1(std::string programLink, QWidget* parent)
+    : QWidget(parent), programFolder(std::move(programLink)) {
   createControls();
   applyAppearance();
   connectEvents();
@@ -362,13 +363,13 @@ void Form1::save() {
   if (!segno::canSave(state)) return;
   const QString question = qt(segno::texts::kConfirmSave);
   if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
-  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programLink.c_str());
+  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder);
   if (!saved.ok()) return showOutcome(saved.failure());
   if (!saved.value().remark.empty()) messageBox(qt(saved.value().remark));
 }
 
 void Form1::load() {
-  const segno::Result<> loaded = segno::loadSupply(state, programLink.c_str());
+  const segno::Result<> loaded = segno::loadSupply(state, programFolder);
   // A loaded file replaces List1 whole, so no earlier selection survives it.
   if (loaded.ok()) List1->clear();
   showOutcome(loaded);

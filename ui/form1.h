@@ -77,7 +77,7 @@ class Form1 : public QWidget {
   void refresh();
 
   segno::FormState state;
-  const std::string programLink;
+  const segno::ProgramFolder programFolder;
   MessageBoxHook messageBoxHook;
   int list1RowAtPress = -1;
   bool strokeOnControl = false;  // the buttons went down over a control, not the grid

@@ -17,25 +17,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder that holds the program `link` names, with a sample "I" to save.
+// A fresh folder for the program that `link` names, with a sample "I" to save.
 class SupplyFile : public testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "segno-XXXXXX").string();
-    folder = ::mkdtemp(pattern.data());
-    supply = folder / "supply.txt", link = folder / "link";
-    fs::create_symlink(folder / "segno", link);
+    top = ::mkdtemp(pattern.data());
+    folder = top / "program", supply = folder / "supply.txt";
+    fs::create_directory(folder);
+    fs::create_symlink(folder / "segno", top / "link");
+    program.emplace((top / "link").string());
     state.net.sampleLabels = state.net.neuronLabels = {"I"};
   }
-  void TearDown() override { fs::remove_all(folder); }
+  void TearDown() override { fs::remove_all(top); }
 
   // What SAVE or LOAD has to say: the reason of a failure, or the remark of a SAVE.
   std::string save() {
-    const Result<Replaced> saved = saveSupply(state, link.c_str());
+    const Result<Replaced> saved = saveSupply(state, *program);
     return saved.ok() ? saved.value().remark : saved.reason();
   }
   std::string load() {
-    const Result<> loaded = loadSupply(state, link.c_str());
+    const Result<> loaded = loadSupply(state, *program);
     return loaded.ok() ? "" : loaded.reason();
   }
   std::set<std::string> names() const {
@@ -44,8 +46,9 @@ class SupplyFile : public testing::Test {
     return found;
   }
 
-  fs::path folder, supply, link;
+  fs::path top, folder, supply;
   FormState state;
+  std::optional<ProgramFolder> program;
 };
 
 TEST_F(SupplyFile, SavesBesideTheProgramKeepingThePermissionsOfTheFileItReplaces) {
@@ -58,15 +61,19 @@ TEST_F(SupplyFile, SavesBesideTheProgramKeepingThePermissionsOfTheFileItReplaces
   fs::permissions(supply, fs::perms(0600));
   EXPECT_EQ(save(), "");
   EXPECT_EQ(fs::status(supply).permissions(), fs::perms(0600));
-  EXPECT_EQ(names(), (std::set<std::string>{"link", "supply.txt"}));
+  EXPECT_EQ(names(), std::set<std::string>{"supply.txt"});
 }
 
-TEST_F(SupplyFile, NeitherSavesNorLoadsOnceTheProgramsFolderIsGone) {
-  fs::remove(link);
-  fs::create_symlink(folder / "gone" / "segno", link);
+TEST_F(SupplyFile, NeitherSavesNorLoadsOnceTheProgramsFolderIsGoneWhateverTakesItsPlace) {
+  fs::rename(folder, top / "renamed");  // as the running program's own link would follow it
+  fs::remove(top / "link");
+  fs::create_symlink(top / "renamed" / "segno", top / "link");
+  EXPECT_EQ(save(), "");
+  fs::remove_all(top / "renamed");
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: cartella del programma non trovata");
+  fs::create_directory(top / "renamed");
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: cartella del programma non trovata");
-  EXPECT_EQ(names(), std::set<std::string>{"link"});
+  EXPECT_TRUE(fs::is_empty(top / "renamed"));
 }
 
 TEST_F(SupplyFile, LoadTakesOnlyARegularFileAndNeverWaitsForOne) {
@@ -86,14 +93,16 @@ TEST_F(SupplyFile, SaveLeavesAFolderInItsPlaceAndRemovesOnlyLeftoversNoSaveHolds
   fs::create_directories(supply / "kept");
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: supply.txt è una cartella");
   fs::remove_all(supply);
-  for (const char* name : {"supply.txt.Stale1", "supply.txt.Held01", "supply.txt.bak"})
-    std::ofstream(folder / name) << "x";
-  const int held = ::open((folder / "supply.txt.Held01").c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);  // as the SAVE of another window holds its file
+  // A copy of the user's own, a leftover of a killed SAVE, and the file of a running one.
+  for (const char* name : {"backup", "saving-Stale1", "saving-Held01"})
+    std::ofstream(folder / ("supply.txt." + std::string(name))) << "x";
+  fs::permissions(folder / "supply.txt.saving-Stale1", fs::perms(0200));
+  const int held = ::open((folder / "supply.txt.saving-Held01").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
   EXPECT_EQ(save(), "");
   ::close(held);
   EXPECT_EQ(names(),
-            (std::set<std::string>{"link", "supply.txt", "supply.txt.Held01", "supply.txt.bak"}));
+            (std::set<std::string>{"supply.txt", "supply.txt.backup", "supply.txt.saving-Held01"}));
 }
 
 }  // namespace
