@@ -13,6 +13,7 @@
 
 #include "gridcell.h"
 #include "labelvalidator.h"
+#include "panelframe.h"
 
 namespace {
 
@@ -196,7 +197,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::createControls() {
   Text1 = place(new QLineEdit(this), "Text1", twipsRect(1560, 2520, 492, 372));
-  Frame1 = place(new QGroupBox(QStringLiteral("CONTROL  PANNEL"), this), "Frame1",
+  Frame1 = place(new PanelFrame(QStringLiteral("CONTROL  PANNEL"), this), "Frame1",
                  twipsRect(2400, 0, 5892, 4692));
   createPanel();
   Label1 = makeLabel(this, "Label1", "Carattere:", twipsRect(360, 2520, 972, 252));
