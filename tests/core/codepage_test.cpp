@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-namespace segno {
-namespace {
+using namespace segno;
 
 TEST(Codepage, AgreesWithTheCLibraryOnEveryByteAndNamesWhatItCannotHold) {
   iconv_t toUtf8 = iconv_open("UTF-8", "WINDOWS-1252");
@@ -25,6 +24,3 @@ TEST(Codepage, AgreesWithTheCLibraryOnEveryByteAndNamesWhatItCannotHold) {
     EXPECT_EQ(toCp1252(text).reason(),
               std::string("il carattere «") + first + "» non è rappresentabile");
 }
-
-}  // namespace
-}  // namespace segno

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace segno {
+using namespace segno;
+
 namespace {
 
 Input inputWithBlack(const std::vector<int>& cells) {
@@ -25,6 +26,8 @@ Network networkOf(const std::string& labels, const std::vector<Input>& inputs) {
   }
   return net;
 }
+
+}  // namespace
 
 TEST(Training, IAndLGiveTheWorkedRowsAndTheFirstFiringNeuronWins) {
   Network net = networkOf("IL", {kI, kL});
@@ -60,6 +63,3 @@ TEST(Training, StartsRowsZeroToNineteenAfreshButContinuesRowTwentyAndStopsAtSixt
   EXPECT_EQ(firstFiringNeuron(net, kI).reason(),
             "Riconoscimento interrotto: valore oltre i 16 bit");
 }
-
-}  // namespace
-}  // namespace segno

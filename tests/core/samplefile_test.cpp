@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace segno {
+using namespace segno;
+
 namespace {
 
 const std::string kEmptyRecord =
@@ -20,6 +21,8 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
     text.replace(at, from.size(), to);
   return text;
 }
+
+}  // namespace
 
 TEST(SampleFileWriter, WritesTwoSamplesByteForByte) {
   Network net;
@@ -92,6 +95,3 @@ TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {
   }
   EXPECT_TRUE(readSampleFile(all + std::string(kMaxFileBytes - all.size(), 'x')).ok());
 }
-
-}  // namespace
-}  // namespace segno

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The installed program, started from its menu entry under Xvfb: draws and stores "I" and "L",
-# trains, recognises an "I", stores it under the answer and saves: supply.txt beside it must
-# hold the bytes of supply.txt beside this script.
 # usage: smoke.sh CMAKE BUILD_DIR   (SEGNO_SCREENSHOT=file.png also takes a picture)
+# The installed program, started from its menu entry under Xvfb, stores "I" and "L", trains,
+# recognises an "I", stores it under the answer and saves: supply.txt as beside this script.
 set -euo pipefail
 for need in Xvfb:xvfb xdotool:xdotool desktop-file-validate:desktop-file-utils; do
   command -v "${need%%:*}" >/dev/null || { echo "missing ${need%%:*}: apt-get install ${need#*:}"; exit 1; }

@@ -12,7 +12,8 @@
 #include <fstream>
 #include <set>
 
-namespace segno {
+using namespace segno;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,6 +51,8 @@ class SupplyFile : public testing::Test {
   FormState state;
   std::optional<ProgramFolder> program;
 };
+
+}  // namespace
 
 TEST_F(SupplyFile, SavesBesideTheProgramKeepingThePermissionsOfTheFileItReplaces) {
   ::umask(022);
@@ -102,6 +105,3 @@ TEST_F(SupplyFile, SaveLeavesAFolderInItsPlaceAndRemovesOnlyLeftoversNoSaveHolds
   EXPECT_EQ(names(),
             (std::set<std::string>{"supply.txt", "supply.txt.backup", "supply.txt.saving-Held01"}));
 }
-
-}  // namespace
-}  // namespace segno
