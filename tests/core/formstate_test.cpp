@@ -1,3 +1,4 @@
+// The window's state and the network beneath it: drawing, storing, training, recognising.
 #include "formstate.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@ using namespace segno;
 namespace {
 
 using Labels = std::vector<std::string>;
+const std::vector<int> kI{2, 7, 12, 17, 22, 27}, kL{0, 5, 10, 15, 20, 25, 26, 27, 28, 29};
 
 std::vector<int> painted(const FormState& state) {
   std::vector<int> cells;
@@ -30,7 +32,52 @@ FormState& draw(FormState& state, const std::vector<int>& cells, const std::stri
   return state;
 }
 
+// A window that stored sample k under labels[k], drawn as drawings[k].
+FormState stored(const std::string& labels, const std::vector<std::vector<int>>& drawings) {
+  FormState state;
+  formLoad(state);
+  for (size_t k = 0; k < drawings.size(); ++k)
+    EXPECT_TRUE(memo(draw(state, drawings[k], {labels[k]})).ok());
+  return state;
+}
+
 }  // namespace
+
+TEST(Training, IAndLGiveTheWorkedRowsAndTheFirstFiringNeuronWins) {
+  Network net = stored("IL", {kI, kL}).net;
+  const Input i = inputFromRow(net.MatM[0]), l = inputFromRow(net.MatM[1]);
+  ASSERT_TRUE(train(net).ok());
+  for (size_t w = 0; w < kWeights; ++w) EXPECT_EQ(net.W[0][w], i[w] - l[w]) << w;
+  EXPECT_EQ(net.W[1], l);  // no correction on "I", one on "L"
+  EXPECT_EQ(weightedSum(net.W[0], i), 28);
+  EXPECT_EQ(weightedSum(net.W[1], i), 3);
+  EXPECT_EQ(firstFiringNeuron(net, i).value(), 0);  // both fire: the first wins
+  EXPECT_EQ(firstFiringNeuron(net, l).value(), 1);  // -28 and 31
+  net.W[1].fill(0);                                 // a sum of 0 never fires, a sum of 1 does
+  EXPECT_EQ(firstFiringNeuron(net, l).value(), -1);
+  net.W[1][0] = -1;
+  EXPECT_EQ(firstFiringNeuron(net, l).value(), 1);
+}
+
+TEST(Training, StartsRowsZeroToNineteenAfreshButContinuesRowTwentyAndStopsAtSixteenBits) {
+  std::vector<std::vector<int>> drawings;
+  for (int n = 0; n < kMaxNeurons; ++n) drawings.push_back({n});
+  Network net = stored("abcdefghijklmnopqrstu", drawings).net;
+  ASSERT_TRUE(train(net).ok());
+  const auto first = net.W;
+  net.W[3][4] = 9;  // gone again: rows 0 to 19 start from zero
+  ASSERT_TRUE(train(net).ok());
+  for (int n = 0; n < kZeroedNeurons; ++n) EXPECT_EQ(net.W[n], first[n]) << n;
+  EXPECT_NE(net.W[20], first[20]);
+  net.W[20].fill(0);
+  net.W[20][1] = net.W[20][21] = 32767;  // s = 0 on "u", whose correction adds 1 to W[20][21]
+  const auto before = net.W;
+  EXPECT_EQ(train(net).reason(), "Addestramento interrotto: peso oltre i 16 bit");
+  EXPECT_EQ(net.W, before);
+  net.W[0][0] = -32768;  // times the bias input -1
+  EXPECT_EQ(firstFiringNeuron(net, inputFromRow(net.MatM[0])).reason(),
+            "Riconoscimento interrotto: valore oltre i 16 bit");
+}
 
 TEST(Mouse, APressActsWithAnyButtonAMoveWithTheLeftAlone) {
   const struct {
@@ -99,22 +146,23 @@ TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheL
 }
 
 TEST(TrainingAndRecognition, ShowTheirOutcomeOrSayWhyNot) {
-  const std::vector<int> I{2, 7, 12, 17, 22, 27}, L{0, 5, 10, 15, 20, 25, 26, 27, 28, 29};
-  FormState state;
-  formLoad(state);
+  FormState state = stored("", {});
   EXPECT_EQ(addestra(draw(state, {}, "x")).reason(), "E' effettuare inserire almeno un carattere!");
-  ASSERT_TRUE(memo(draw(state, I, "I")).ok() && memo(draw(state, L, "L")).ok());
-  EXPECT_EQ(visualizza(draw(state, L)).reason(), "E' necessario prima addestrare la rete!");
+  state = stored("IL", {kI, kL});
+  EXPECT_EQ(visualizza(draw(state, kL)).reason(), "E' necessario prima addestrare la rete!");
   ASSERT_TRUE(addestra(draw(state, {}, "x")).ok());
   ASSERT_TRUE(visualizza(state).ok());
   EXPECT_EQ(std::tie(state.LBch, state.Label2, state.Label7, state.list2Selection),
             std::tuple("L", "Carattere Riconosciuto:", "Analisi ...", 1));
-  EXPECT_EQ(painted(state), L);
+  EXPECT_EQ(painted(state), kL);
   state.net.W[1].fill(0);
   ASSERT_TRUE(visualizza(state).ok());
   EXPECT_EQ(std::tie(state.LBch, state.Label2, state.Label7, state.list2Selection),
             std::tuple("L", "Carattere Riconosciuto:", "Carattere non riconosciuto", -1));
+  state.net.W[1][1] = 1;  // cell 0 alone decides, and it is painted
+  ASSERT_TRUE(visualizza(state).ok());
+  EXPECT_EQ(state.list2Selection, 1);
   state.net.MatM[0].fill(32767);  // as a loaded file may hold
   EXPECT_FALSE(addestra(state).ok());
-  EXPECT_EQ(state.Label7, "Carattere non riconosciuto");
+  EXPECT_EQ(state.Label7, "Analisi ...");
 }

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -41,6 +43,17 @@ class SupplyFile : public testing::Test {
     const Result<> loaded = loadSupply(state, *program);
     return loaded.ok() ? "" : loaded.reason();
   }
+  // What SAVE says under a limit on the system's resources, lifted again after.
+  std::string saveUnder(decltype(RLIMIT_FSIZE) resource, rlim_t most) {
+    rlimit limit{};
+    ::getrlimit(resource, &limit);
+    const rlimit kept = limit;
+    limit.rlim_cur = most;
+    ::setrlimit(resource, &limit);
+    const std::string said = save();
+    ::setrlimit(resource, &kept);
+    return said;
+  }
   std::set<std::string> names() const {
     std::set<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder)) found.insert(entry.path().filename());
@@ -62,6 +75,19 @@ TEST_F(SupplyFile, SavesBesideTheProgramKeepingThePermissionsOfTheFileItReplaces
   fs::permissions(supply, fs::perms(0600));
   EXPECT_EQ(save(), "");
   EXPECT_EQ(fs::status(supply).permissions(), fs::perms(0600));
+  EXPECT_EQ(names(), std::set<std::string>{"supply.txt"});
+}
+
+TEST_F(SupplyFile, ASaveThatCannotMakeOrWriteItsFileLeavesTheOldOneWhole) {
+  ASSERT_EQ(save(), "");
+  const auto saved = fs::file_size(supply);
+  state.net.neuronLabels.push_back("L");
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails instead
+  EXPECT_EQ(saveUnder(RLIMIT_FSIZE, 100),
+            "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
+  EXPECT_EQ(saveUnder(RLIMIT_NOFILE, 0),
+            "Impossibile salvare supply.txt: scrittura non riuscita (Too many open files)");
+  EXPECT_EQ(fs::file_size(supply), saved);
   EXPECT_EQ(names(), std::set<std::string>{"supply.txt"});
 }
 

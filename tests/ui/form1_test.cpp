@@ -1,7 +1,6 @@
 #include "form1.h"
 
 #include <QClipboard>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -120,27 +119,20 @@ class Form1Test : public QObject {
     store({}, "W");
     draw({5}, "x");
     click("Command1");
-    QCOMPARE(shown(), QStringList({"cells ", "LBch ", "Label7 Analisi ...", "LBNneuroni 3",
-                                   "List1 I V* W", "List2 I* V W"}));
+    QCOMPARE(shown().mid(0, 2), QStringList({"cells ", "LBch "}));
+    draw({0, 1, 3, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18});  // no neuron fires on it
+    click("Command3");
+    QCOMPARE(shown().mid(2), QStringList({"Label7 Carattere non riconosciuto", "LBNneuroni 3",
+                                          "List1 I V* W", "List2 I V W"}));
   }
 
-  // The panel draws its frame without Qt's image plugins, and must still look like a group box,
-  // here with a title taller than the style's radio button, on twice the pixels.
-  void thePanelLooksLikeAGroupBox() {
-    auto* frame = find<QGroupBox>("Frame1");
-    QGroupBox box(frame->title());
-    QImage pictures[2];
-    for (QGroupBox* panel : {frame, &box}) {
-      panel->setFont(QFont(frame->font().family(), 24));
-      panel->setPalette(frame->palette());
-      panel->resize(frame->size());
-      QImage& picture = pictures[panel == &box];
-      picture = QImage(panel->size() * 2, QImage::Format_ARGB32_Premultiplied);
-      picture.setDevicePixelRatio(2);
-      picture.fill(Qt::transparent);
-      panel->render(&picture, {}, {}, QWidget::DrawWindowBackground);
-    }
-    QCOMPARE(pictures[0], pictures[1]);
+  // Pixel for pixel as it first shows, with Debian 12's Qt and Liberation fonts. A run that
+  // differs leaves its own picture, form1-actual.png, in the folder it ran in.
+  void theWindowLooksAsDesigned() {
+    const QImage picture = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage expected(QFINDTESTDATA("form1.png"));
+    if (picture != expected.convertToFormat(QImage::Format_RGB32)) picture.save("form1-actual.png");
+    QCOMPARE(picture, expected.convertToFormat(QImage::Format_RGB32));
   }
 
   void aPasteIntoTheLabelBoxKeepsItsFirstCharacter() {
