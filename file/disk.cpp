@@ -81,6 +81,10 @@ mode_t currentUmask() {
   return mask;
 }
 
+bool isSameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 // Why the file at `target` may not be replaced; `old` gets what stands there, if anything.
 Result<> protection(const std::string& target, struct stat& old) {
   if (::stat(target.c_str(), &old) != 0) return {};
@@ -186,8 +190,7 @@ void removeLeftovers(int folder, std::string_view base) {
         ::fstat(file.get(), &opened) != 0 ||
         ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0)
       continue;
-    if (S_ISREG(named.st_mode) && opened.st_ino == named.st_ino && opened.st_dev == named.st_dev)
-      ::unlinkat(folder, entry->d_name, 0);
+    if (S_ISREG(named.st_mode) && isSameFile(opened, named)) ::unlinkat(folder, entry->d_name, 0);
   }
   ::closedir(listing);
 }
@@ -231,8 +234,9 @@ Result<std::string> ProgramFolder::path() const {
   Result<std::string> folder = linkedFolder(link_.c_str());
   struct stat named {};
   struct stat held {};
+  // The folder at that path now must be the one this program started in.
   if (!folder.ok() || ::stat(folder.value().c_str(), &named) != 0 || ::fstat(folder_, &held) != 0 ||
-      named.st_ino != held.st_ino || named.st_dev != held.st_dev)
+      !isSameFile(named, held))
     return Failure{texts::kNoProgramFolder};
   return folder;
 }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # usage: smoke.sh CMAKE BUILD_DIR   (SEGNO_SCREENSHOT=file.png also takes a picture)
-# The installed program, started from its menu entry under Xvfb, stores "I" and "L", trains,
-# recognises an "I", stores it under the answer and saves: supply.txt as beside this script.
+# The installed program from its menu entry: draw, train, recognise, save, as supply.txt here.
 set -euo pipefail
 for need in Xvfb:xvfb xdotool:xdotool desktop-file-validate:desktop-file-utils; do
   command -v "${need%%:*}" >/dev/null || { echo "missing ${need%%:*}: apt-get install ${need#*:}"; exit 1; }
@@ -31,6 +30,4 @@ for _ in $(seq 100); do  # the question, once it holds the keyboard
 xdotool key Return
 for _ in $(seq 100); do [ -e "$work/prefix/lib/segno/supply.txt" ] && break || sleep 0.1; done
 cmp "$expected" "$work/prefix/lib/segno/supply.txt"
-[ -z "$(ls -A)" ] && (cd "$work/prefix" && find . ! -type d | sort) | diff - <(printf '%s\n' \
-  ./bin/segno ./lib/segno/segno ./lib/segno/supply.txt ./share/applications/segno.desktop \
-  ./share/icons/hicolor/scalable/apps/segno.svg)
+[ -z "$(ls -A)" ]  # and nothing in the folder it was started from

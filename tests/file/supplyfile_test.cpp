@@ -43,17 +43,6 @@ class SupplyFile : public testing::Test {
     const Result<> loaded = loadSupply(state, *program);
     return loaded.ok() ? "" : loaded.reason();
   }
-  // What SAVE says under a limit on the system's resources, lifted again after.
-  std::string saveUnder(decltype(RLIMIT_FSIZE) resource, rlim_t most) {
-    rlimit limit{};
-    ::getrlimit(resource, &limit);
-    const rlimit kept = limit;
-    limit.rlim_cur = most;
-    ::setrlimit(resource, &limit);
-    const std::string said = save();
-    ::setrlimit(resource, &kept);
-    return said;
-  }
   std::set<std::string> names() const {
     std::set<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder)) found.insert(entry.path().filename());
@@ -67,27 +56,25 @@ class SupplyFile : public testing::Test {
 
 }  // namespace
 
-TEST_F(SupplyFile, SavesBesideTheProgramKeepingThePermissionsOfTheFileItReplaces) {
+TEST_F(SupplyFile, SaveReplacesTheFileWholeOrNotAtAllAndKeepsItsPermissions) {
   ::umask(022);
   EXPECT_EQ(save(), "");
-  EXPECT_EQ(fs::file_size(supply), writeSampleFile(state.net).value().size());
+  const auto saved = fs::file_size(supply);
+  EXPECT_EQ(saved, writeSampleFile(state.net).value().size());
   EXPECT_EQ(fs::status(supply).permissions(), fs::perms(0644));
   fs::permissions(supply, fs::perms(0600));
+  state.net.neuronLabels.push_back("L");
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails, as on a full disk
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit kept = limit;
+  limit.rlim_cur = 100;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_EQ(save(), "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
+  ::setrlimit(RLIMIT_FSIZE, &kept);
+  EXPECT_EQ(fs::file_size(supply), saved);
   EXPECT_EQ(save(), "");
   EXPECT_EQ(fs::status(supply).permissions(), fs::perms(0600));
-  EXPECT_EQ(names(), std::set<std::string>{"supply.txt"});
-}
-
-TEST_F(SupplyFile, ASaveThatCannotMakeOrWriteItsFileLeavesTheOldOneWhole) {
-  ASSERT_EQ(save(), "");
-  const auto saved = fs::file_size(supply);
-  state.net.neuronLabels.push_back("L");
-  std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails instead
-  EXPECT_EQ(saveUnder(RLIMIT_FSIZE, 100),
-            "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
-  EXPECT_EQ(saveUnder(RLIMIT_NOFILE, 0),
-            "Impossibile salvare supply.txt: scrittura non riuscita (Too many open files)");
-  EXPECT_EQ(fs::file_size(supply), saved);
   EXPECT_EQ(names(), std::set<std::string>{"supply.txt"});
 }
 
@@ -123,7 +110,6 @@ TEST_F(SupplyFile, SaveLeavesAFolderInItsPlaceAndRemovesOnlyLeftoversNoSaveHolds
   // A copy of the user's own, a leftover of a killed SAVE, and the file of a running one.
   for (const char* name : {"backup", "saving-Stale1", "saving-Held01"})
     std::ofstream(folder / ("supply.txt." + std::string(name))) << "x";
-  fs::permissions(folder / "supply.txt.saving-Stale1", fs::perms(0200));
   const int held = ::open((folder / "supply.txt.saving-Held01").c_str(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   EXPECT_EQ(save(), "");
