@@ -27,7 +27,8 @@ class Form1 : public QWidget {
   using MessageBoxHook = std::function<QMessageBox::StandardButton(
       const QString& text, QMessageBox::StandardButtons buttons)>;
 
-  // SAVE and LOAD use supply.txt in the folder of the program that `programLink` names.
+  // SAVE and LOAD use supply.txt in the folder of the program that `programLink` names, the
+  // folder it was in when the window opened.
   explicit Form1(std::string programLink = segno::kThisProgram, QWidget* parent = nullptr);
 
   // Modal box titled "Segno" with no icon and the given buttons, Yes the default when offered;
