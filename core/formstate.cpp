@@ -33,34 +33,24 @@ void text1Change(FormState& state, const std::string& text) {
 
 namespace {
 
-bool continuesCharacter(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
-
-size_t characters(std::string_view text) {
-  return static_cast<size_t>(
-      std::count_if(text.begin(), text.end(), [](char byte) { return !continuesCharacter(byte); }));
+bool isLineEnd(const std::string& character) {
+  return character.find_first_of("\r\n") != std::string::npos;
 }
 
 }  // namespace
 
-std::string labelBoxText(std::string_view before, std::string_view after, size_t cursor) {
-  const std::string_view tail = after.substr(cursor);  // what the edit left after the cursor
-  if (tail.size() > before.size() || !before.ends_with(tail))
-    return std::string(characters(after) <= 1 ? after : before);
-  const std::string_view kept = before.substr(0, before.size() - tail.size());
+Characters labelBoxText(const Characters& before, const Characters& after, size_t cursor) {
+  const auto tail = after.begin() + static_cast<std::ptrdiff_t>(cursor);  // left after the cursor
+  const auto tailSize = after.end() - tail;
+  if (tailSize > std::ssize(before) || !std::equal(tail, after.end(), before.end() - tailSize))
+    return after.size() <= 1 ? after : before;
   // The edit put something in where `after` first differs from what it kept of `before`.
-  auto start = static_cast<size_t>(
-      std::mismatch(kept.begin(), kept.end(), after.begin(), after.begin() + cursor).first -
-      kept.begin());
-  while (start > 0 && start < after.size() && continuesCharacter(after[start])) --start;
-  std::string_view put = after.substr(start, cursor - start);
-  put = put.substr(0, put.find_first_of("\r\n"));
-  size_t first = put.empty() ? 0 : 1;
-  while (first < put.size() && continuesCharacter(put[first])) ++first;
-  std::string text = std::string(kept.substr(0, start)) + std::string(put.substr(0, first));
-  text += tail;
-  return characters(text) <= 1 ? text : std::string(before);
+  const auto start =
+      std::mismatch(before.begin(), before.end() - tailSize, after.begin(), tail).second;
+  Characters text(after.begin(), start);
+  if (start != std::find_if(start, tail, isLineEnd)) text.push_back(*start);
+  text.insert(text.end(), tail, after.end());
+  return text.size() <= 1 ? text : before;
 }
 
 namespace {

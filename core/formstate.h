@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "grid.h"
 #include "network.h"
@@ -45,11 +45,15 @@ void formMouseMove(FormState& state, int16_t button, int16_t shift, float x, flo
 // The label box's whole text becomes the current label.
 void text1Change(FormState& state, const std::string& text);
 
+// Characters as a reader counts them, each one UTF-8 string: a letter with its accents, an
+// emoji with its modifier, a flag.
+using Characters = std::vector<std::string>;
+
 // What the one-character label box holds after an edit turned `before` into `after`, with the
-// cursor at byte `cursor` of `after`, just past what was put in. It is taken as if typed: only
-// the first character of its first line counts (a paste of "ABC" or of "A" and a line end puts
-// in "A"), and the box keeps `before` when it would hold more than one character. UTF-8.
-std::string labelBoxText(std::string_view before, std::string_view after, size_t cursor);
+// cursor after character `cursor` of `after`, just past what was put in. The edit is taken as
+// if typed: only the first character of its first line counts (a paste of "ABC", or of "A" and
+// a line end, puts in "A"), and the box keeps `before` when it would hold two characters.
+Characters labelBoxText(const Characters& before, const Characters& after, size_t cursor);
 
 // Stores the grid as a new sample under LBch, or says why not.
 Result<> memo(FormState& state);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -8,9 +11,9 @@
 
 namespace segno {
 
-// The folder that holds the program `programLink` names, as it was when this was made. Its path
-// is asked for anew each time, so a renamed folder is followed; but once the folder is deleted
-// or moved to another disk it is gone for good, whatever appears at its old path.
+// The folder that holds the program `programLink` names, held from the moment this is made.
+// Everything done in it goes through that hold, so whatever later appears at the folder's old
+// path, SAVE and LOAD reach this folder or nothing.
 class ProgramFolder {
  public:
   explicit ProgramFolder(std::string programLink);
@@ -18,19 +21,20 @@ class ProgramFolder {
   ProgramFolder(const ProgramFolder&) = delete;
   ProgramFolder& operator=(const ProgramFolder&) = delete;
 
-  // The folder's path, links resolved, as raw bytes ending in '/'. Fails with "cartella del
-  // programma non trovata" when it cannot be named or is no longer the same folder.
-  Result<std::string> path() const;
+  // The held folder (an O_PATH descriptor), while the program's link still leads into it.
+  // Fails with "cartella del programma non trovata" once it cannot be named, or the folder has
+  // been deleted, moved to another disk, or no longer holds the program.
+  Result<int> handle() const;
 
  private:
   std::string link_;
-  int folder_;  // a handle on the folder itself, -1 when there was none to take
+  int folder_;  // -1 when there was none to take
 };
 
-// The bytes of the regular file at `path`, at most maxBytes + 1 of them: enough to tell that
-// it is too large. Never waits on a FIFO or a device. Fails with "non è un file regolare" or
-// "file mancante o illeggibile".
-Result<std::string> readRegularFile(const std::string& path, size_t maxBytes);
+// At most maxBytes + 1 bytes of the regular file `name` in `folder` (a link is followed):
+// enough to tell that it is too large. Never waits on a FIFO or a device. Fails with "non è un
+// file regolare" or "file mancante o illeggibile".
+Result<std::string> readRegularFile(int folder, const std::string& name, size_t maxBytes);
 
 // What a replaced file still has to tell the user: nothing (empty), or that the folder that
 // holds its new name could not be synced to the disk.
@@ -38,11 +42,22 @@ struct Replaced {
   std::string remark;
 };
 
-// Replaces the file at `path` (a link is followed) with `bytes`, keeping its permissions: the
-// bytes go to a synced temporary file in the same folder, `<name>.saving-XXXXXX`, which one
-// rename puts in place; the folder is synced after. Fails, with the old file as it was and no
-// temporary file left, with the reason in the user's words. Leftovers of SAVEs that were
-// killed half-way go too.
-Result<Replaced> replaceFile(const std::string& path, std::string_view bytes);
+// The steps of a SAVE that a test must be able to steer; the defaults are the real system.
+struct SaveSeams {
+  bool unnamedFiles = true;  // false: the temporary file is named from the start, as on NFS
+  std::function<void()> beforeRename = nullptr;  // runs once the new file is complete and named
+  std::function<int(int)> syncFolder = ::fsync;
+};
+
+// Replaces the file `name` in `folder` with `bytes`, keeping it the file it was. A link is
+// followed to the file it names, which is made if missing. The bytes go to a synced temporary
+// file beside it, `<name>.saving-<its number>`, with the old file's owner, group and mode,
+// which one rename puts in place; the folder is synced after. Where the temporary file cannot
+// have them, or the folder refuses one while the file may be written, the bytes go into the
+// file itself. Before the rename, temporary files of SAVEs killed half-way go. Fails with the
+// reason in the user's words; the old file is then as it was, unless it was being written in
+// place, and no temporary file is left.
+Result<Replaced> replaceFile(int folder, const std::string& name, std::string_view bytes,
+                             const SaveSeams& seams = {});
 
 }  // namespace segno

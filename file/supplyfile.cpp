@@ -17,9 +17,9 @@ Failure refused(const char* operation, const std::string& reason) {
 }  // namespace
 
 Result<> loadSupply(FormState& state, const ProgramFolder& programFolder) {
-  const Result<std::string> folder = programFolder.path();
+  const Result<int> folder = programFolder.handle();
   if (!folder.ok()) return refused(texts::kCannotLoad, folder.reason());
-  const Result<std::string> bytes = readRegularFile(folder.value() + kFileName, kMaxFileBytes);
+  const Result<std::string> bytes = readRegularFile(folder.value(), kFileName, kMaxFileBytes);
   if (!bytes.ok()) return refused(texts::kCannotLoad, bytes.reason());
   const Result<SampleFile> read = readSampleFile(bytes.value());
   if (!read.ok()) return refused(texts::kCannotLoad, read.reason());
@@ -27,12 +27,13 @@ Result<> loadSupply(FormState& state, const ProgramFolder& programFolder) {
   return {};
 }
 
-Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& programFolder) {
-  const Result<std::string> folder = programFolder.path();
+Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& programFolder,
+                            const SaveSeams& seams) {
+  const Result<int> folder = programFolder.handle();
   if (!folder.ok()) return refused(texts::kCannotSave, folder.reason());
   const Result<std::string> text = writeSampleFile(state.net);
   if (!text.ok()) return refused(texts::kCannotSave, text.reason());
-  Result<Replaced> replaced = replaceFile(folder.value() + kFileName, text.value());
+  Result<Replaced> replaced = replaceFile(folder.value(), kFileName, text.value(), seams);
   if (!replaced.ok()) return refused(texts::kCannotSave, replaced.reason());
   return replaced;
 }

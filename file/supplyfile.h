@@ -15,7 +15,8 @@ Result<> loadSupply(FormState& state, const ProgramFolder& folder);
 
 // SAVE, once canSave(state) holds and the user said Yes: replaces supply.txt in the program's
 // folder with the samples and neuron labels. Fails with "Impossibile salvare supply.txt: " and
-// what was in the way, the old file as it was.
-Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& folder);
+// what was in the way.
+Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& folder,
+                            const SaveSeams& seams = {});
 
 }  // namespace segno

@@ -13,7 +13,6 @@
 
 #include "gridcell.h"
 #include "labelvalidator.h"
-#include "panelframe.h"
 
 namespace {
 
@@ -149,8 +148,8 @@ int selectedRow(const QListWidget* list) {
 
 }  // namespace
 
-Form1::Form1(std::string programLink, QWidget* parent)
-    : QWidget(parent), programFolder(std::move(programLink)) {
+Form1::Form1(std::string programLink, segno::SaveSeams seams, QWidget* parent)
+    : QWidget(parent), programFolder(std::move(programLink)), saveSeams(std::move(seams)) {
   createControls();
   applyAppearance();
   connectEvents();
@@ -197,7 +196,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::createControls() {
   Text1 = place(new QLineEdit(this), "Text1", twipsRect(1560, 2520, 492, 372));
-  Frame1 = place(new PanelFrame(QStringLiteral("CONTROL  PANNEL"), this), "Frame1",
+  Frame1 = place(new QGroupBox(QStringLiteral("CONTROL  PANNEL"), this), "Frame1",
                  twipsRect(2400, 0, 5892, 4692));
   createPanel();
   Label1 = makeLabel(this, "Label1", "Carattere:", twipsRect(360, 2520, 972, 252));
@@ -364,7 +363,7 @@ void Form1::save() {
   if (!segno::canSave(state)) return;
   const QString question = qt(segno::texts::kConfirmSave);
   if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
-  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder);
+  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder, saveSeams);
   if (!saved.ok()) return showOutcome(saved.failure());
   if (!saved.value().remark.empty()) messageBox(qt(saved.value().remark));
 }

@@ -4,8 +4,9 @@
 
 class QLineEdit;
 
-// Keeps a line edit at one character, every edit taken as if typed: a paste puts in the first
-// character of its first line, and an edit that would leave two characters is refused.
+// Keeps a line edit at one character as a reader counts them, every edit taken as if typed: a
+// paste puts in the first character of its first line, composed, and an edit that would leave
+// two characters is refused.
 class LabelValidator : public QValidator {
   Q_OBJECT
 

@@ -1,24 +1,47 @@
+// SAVE and LOAD on a real disk, in a fresh folder each time. Cases that need ordinary users
+// make their own by switching to unused ids, which only root may do.
 #include "supplyfile.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
+#include <sys/wait.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 using namespace segno;
+namespace fs = std::filesystem;
 
 namespace {
 
-namespace fs = std::filesystem;
+constexpr uid_t kAlice = 20001, kBob = 20002;  // each in a group of their own id, and in kTeam
+constexpr gid_t kTeam = 20000;
+using Names = std::set<std::string>;
+using Owner = std::tuple<uid_t, gid_t, mode_t>;  // and the mode
+
+std::string contents(const fs::path& file) {
+  return (std::stringstream() << std::ifstream(file).rdbuf()).str();
+}
+
+struct stat about(const fs::path& file) {
+  struct stat info {};
+  ::stat(file.c_str(), &info);
+  return info;
+}
+
+Owner owner(const fs::path& file) {
+  const struct stat info = about(file);
+  return {info.st_uid, info.st_gid, info.st_mode & 07777};
+}
 
 // A fresh folder for the program that `link` names, with a sample "I" to save.
 class SupplyFile : public testing::Test {
@@ -26,43 +49,63 @@ class SupplyFile : public testing::Test {
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "segno-XXXXXX").string();
     top = ::mkdtemp(pattern.data());
-    folder = top / "program", supply = folder / "supply.txt";
-    fs::create_directory(folder);
+    fs::permissions(top, fs::perms(0755));
+    fs::create_directory(folder = top / "program");
     fs::create_symlink(folder / "segno", top / "link");
     program.emplace((top / "link").string());
+    supply = folder / "supply.txt";
     state.net.sampleLabels = state.net.neuronLabels = {"I"};
   }
   void TearDown() override { fs::remove_all(top); }
 
   // What SAVE or LOAD has to say: the reason of a failure, or the remark of a SAVE.
-  std::string save() {
-    const Result<Replaced> saved = saveSupply(state, *program);
+  std::string save(const SaveSeams& seams = {}) {
+    const Result<Replaced> saved = saveSupply(state, *program, seams);
     return saved.ok() ? saved.value().remark : saved.reason();
   }
   std::string load() {
     const Result<> loaded = loadSupply(state, *program);
     return loaded.ok() ? "" : loaded.reason();
   }
-  std::set<std::string> names() const {
-    std::set<std::string> found;
+  // The same in a process of its own run by `user` (0: this one), or "killed".
+  std::string saveAs(uid_t user, const SaveSeams& seams = {}) {
+    std::ofstream said(top / "said");  // opened before the switch, for any user to write
+    if (::fork() == 0) {
+      const bool other = user != 0 && (::setgroups(1, &kTeam) || ::setgid(user) || ::setuid(user));
+      said << (other ? "not switched" : save(seams)) << std::flush;
+      ::_exit(0);
+    }
+    int status = 0;
+    ::wait(&status);
+    return WIFSIGNALED(status) ? "killed" : contents(top / "said");
+  }
+  Names names() const {
+    Names found;
     for (const auto& entry : fs::directory_iterator(folder)) found.insert(entry.path().filename());
     return found;
   }
+  std::string text() const { return writeSampleFile(state.net).value(); }
 
   fs::path top, folder, supply;
   FormState state;
   std::optional<ProgramFolder> program;
 };
 
+// Whether users other than root may reach `dir` (a chroot's own root may not let them).
+bool othersReach(const fs::path& dir) {
+  const bool searchable = about(dir).st_mode & S_IXOTH;
+  return dir == dir.root_path() ? searchable : searchable && othersReach(dir.parent_path());
+}
+
+#define NEEDS_USERS()                        \
+  if (::geteuid() != 0 || !othersReach(top)) \
+  GTEST_SKIP() << "makes its own users, which needs root and a folder they reach"
+
 }  // namespace
 
-TEST_F(SupplyFile, SaveReplacesTheFileWholeOrNotAtAllAndKeepsItsPermissions) {
-  ::umask(022);
-  EXPECT_EQ(save(), "");
-  const auto saved = fs::file_size(supply);
-  EXPECT_EQ(saved, writeSampleFile(state.net).value().size());
-  EXPECT_EQ(fs::status(supply).permissions(), fs::perms(0644));
-  fs::permissions(supply, fs::perms(0600));
+TEST_F(SupplyFile, AFailedWriteLeavesTheOldFileWholeAndNothingBesideIt) {
+  ASSERT_EQ(save(), "");
+  const std::string old = contents(supply);
   state.net.neuronLabels.push_back("L");
   std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails, as on a full disk
   rlimit limit{};
@@ -70,30 +113,37 @@ TEST_F(SupplyFile, SaveReplacesTheFileWholeOrNotAtAllAndKeepsItsPermissions) {
   const rlimit kept = limit;
   limit.rlim_cur = 100;
   ::setrlimit(RLIMIT_FSIZE, &limit);
-  EXPECT_EQ(save(), "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
+  for (const bool unnamed : {true, false})
+    EXPECT_EQ(save({.unnamedFiles = unnamed}),
+              "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
   ::setrlimit(RLIMIT_FSIZE, &kept);
-  EXPECT_EQ(fs::file_size(supply), saved);
-  EXPECT_EQ(save(), "");
-  EXPECT_EQ(fs::status(supply).permissions(), fs::perms(0600));
-  EXPECT_EQ(names(), std::set<std::string>{"supply.txt"});
+  EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, old));
 }
 
-TEST_F(SupplyFile, NeitherSavesNorLoadsOnceTheProgramsFolderIsGoneWhateverTakesItsPlace) {
-  fs::rename(folder, top / "renamed");  // as the running program's own link would follow it
-  fs::remove(top / "link");
-  fs::create_symlink(top / "renamed" / "segno", top / "link");
-  EXPECT_EQ(save(), "");
-  fs::remove_all(top / "renamed");
+TEST_F(SupplyFile, SaveWritesIntoTheProgramsFolderOrNowhereWhateverAppearsAtItsPath) {
+  const auto replace = [this] {  // the folder renamed, an empty one made in its place
+    fs::rename(folder, top / "moved");
+    fs::create_directory(folder);
+  };
+  EXPECT_EQ(save({.beforeRename = replace}), "");
+  EXPECT_EQ(contents(top / "moved" / "supply.txt"), text());
+  fs::remove_all(top / "moved");
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: cartella del programma non trovata");
-  fs::create_directory(top / "renamed");
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: cartella del programma non trovata");
-  EXPECT_TRUE(fs::is_empty(top / "renamed"));
+  EXPECT_TRUE(fs::is_empty(folder));
 }
 
-TEST_F(SupplyFile, LoadTakesOnlyARegularFileAndNeverWaitsForOne) {
+TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndNeverWaitForOne) {
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
-  ASSERT_EQ(::mkfifo(supply.c_str(), 0600), 0);
-  EXPECT_EQ(load(), "Impossibile caricare supply.txt: non è un file regolare");
+  fs::create_directories(supply / "kept");
+  EXPECT_EQ(save(), "Impossibile salvare supply.txt: supply.txt è una cartella");
+  fs::remove_all(supply);
+  ASSERT_EQ(::mkfifo((top / "fifo").c_str(), 0600), 0);
+  fs::create_symlink(top / "fifo", supply);
+  EXPECT_EQ(save() + " / " + load(),
+            "Impossibile salvare supply.txt: non è un file regolare / "
+            "Impossibile caricare supply.txt: non è un file regolare");
+  EXPECT_TRUE(fs::is_fifo(top / "fifo"));
   fs::remove(supply);
   sockaddr_un address{AF_UNIX, {}};
   supply.string().copy(address.sun_path, sizeof address.sun_path - 1);
@@ -103,17 +153,105 @@ TEST_F(SupplyFile, LoadTakesOnlyARegularFileAndNeverWaitsForOne) {
   ::close(socket);
 }
 
-TEST_F(SupplyFile, SaveLeavesAFolderInItsPlaceAndRemovesOnlyLeftoversNoSaveHolds) {
-  fs::create_directories(supply / "kept");
-  EXPECT_EQ(save(), "Impossibile salvare supply.txt: supply.txt è una cartella");
-  fs::remove_all(supply);
-  // A copy of the user's own, a leftover of a killed SAVE, and the file of a running one.
-  for (const char* name : {"backup", "saving-Stale1", "saving-Held01"})
-    std::ofstream(folder / ("supply.txt." + std::string(name))) << "x";
-  const int held = ::open((folder / "supply.txt.saving-Held01").c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+TEST_F(SupplyFile, ALinkToAFileYetToBeMadeMakesItWithTheUsersModeAndStays) {
+  ::umask(022);
+  fs::create_directory(top / "data");
+  fs::create_symlink("../data/samples.txt", supply);
   EXPECT_EQ(save(), "");
-  ::close(held);
-  EXPECT_EQ(names(),
-            (std::set<std::string>{"supply.txt", "supply.txt.backup", "supply.txt.saving-Held01"}));
+  EXPECT_TRUE(fs::is_symlink(supply));
+  EXPECT_EQ(std::tuple(contents(top / "data" / "samples.txt"), owner(top / "data" / "samples.txt")),
+            std::tuple(text(), Owner(::geteuid(), ::getegid(), 0644)));
+}
+
+TEST_F(SupplyFile, LoadReadsNoMoreThanItNeedsToRefuseAFile) {
+  std::ofstream(supply) << std::string(100, 'x');
+  EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
+}
+
+TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
+  ASSERT_EQ(save(), "");
+  const std::string old = contents(supply);
+  const auto killedSave = [&](bool unnamed) {  // killed just before the rename: what it left
+    const Names before = names();
+    EXPECT_EQ(saveAs(0, {.unnamedFiles = unnamed, .beforeRename = [] { std::raise(SIGKILL); }}),
+              "killed");
+    Names left = names();
+    std::erase_if(left, [&](const std::string& name) { return before.contains(name); });
+    return left.size() == 1 ? folder / *left.begin() : top;
+  };
+  // Two leftovers are held by a running process, with a flock and with a record lock.
+  const int flocked = ::open(killedSave(false).c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(flocked, LOCK_SH), 0);
+  const int recorded = ::open(killedSave(true).c_str(), O_RDWR);
+  struct flock whole {};
+  whole.l_type = F_RDLCK;
+  ASSERT_EQ(::fcntl(recorded, F_SETLK, &whole), 0);
+  const fs::path stale = killedSave(true);
+  EXPECT_EQ(contents(supply), old);
+  // The user's own: a file, and a second name for the old file that only its number tells.
+  std::ofstream(folder / "supply.txt.saving-backup") << old;
+  std::array<char, 64> second{};
+  std::snprintf(second.data(), second.size(), "supply.txt.saving-%016llx",
+                static_cast<unsigned long long>(about(supply).st_ino));
+  fs::create_hard_link(supply, folder / second.data());
+  Names kept = names();
+  kept.erase(stale.filename());
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(std::tuple(names(), contents(folder / second.data())), std::tuple(kept, old));
+  ::close(flocked), ::close(recorded);
+}
+
+TEST_F(SupplyFile, SavesAtOnceNeverTakeEachOthersFiles) {
+  // Both name their files from the start, so that each one's clean-up sees the other's.
+  std::array<pid_t, 2> savers{};
+  for (pid_t& saver : savers) {
+    if ((saver = ::fork()) != 0) continue;
+    int failed = 0;
+    for (int i = 0; i < 100; ++i) failed += !save({.unnamedFiles = false}).empty();
+    ::_exit(failed);
+  }
+  for (const pid_t saver : savers) {
+    int status = -1;
+    ::waitpid(saver, &status, 0);
+    EXPECT_EQ(status, 0);
+  }
+  EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, text()));
+}
+
+TEST_F(SupplyFile, EachUserSavesWhereTheFileMayBeWrittenAndKeepsItsOwnerGroupAndMode) {
+  NEEDS_USERS();
+  // The folder's group and mode; the file's owner, group and mode (0: no file); who saves; then
+  // what SAVE says, and whether it replaced the file (rather than writing into it).
+  const std::tuple<const char*, gid_t, mode_t, Owner, uid_t, const char*, bool> cases[] = {
+      {"root's folder, no file", 0, 0755, {0, 0, 0}, kAlice, "cartella non scrivibile", false},
+      {"root's folder, a file anyone may write", 0, 0755, {0, 0, 0666}, kAlice, "", false},
+      {"a sticky folder, Bob's file",
+       0,
+       01777,
+       {kBob, kBob, 0644},
+       kAlice,
+       "file protetto da scrittura",
+       false},
+      {"a group's folder, root saves", kTeam, 0775, {kBob, kTeam, 0664}, 0, "", true},
+      {"a group's folder, Alice saves", kTeam, 0775, {kBob, kTeam, 0664}, kAlice, "", false},
+      {"a group's folder, Bob saves", kTeam, 0775, {kBob, kTeam, 0664}, kBob, "", true}};
+  for (const bool unnamed : {true, false}) {
+    for (const auto& [name, group, mode, file, user, said, replaced] : cases) {
+      SCOPED_TRACE(name);
+      ASSERT_EQ(::chown(folder.c_str(), 0, group) | ::chmod(folder.c_str(), mode), 0);
+      fs::remove(supply);
+      const auto [fileOwner, fileGroup, fileMode] = file;
+      if (fileMode != 0) std::ofstream(supply) << std::string(5000, 'x');
+      ::chown(supply.c_str(), fileOwner, fileGroup), ::chmod(supply.c_str(), fileMode);
+      const ino_t number = about(supply).st_ino;
+      state.net.sampleLabels.push_back("x");
+      EXPECT_EQ(saveAs(user, {.unnamedFiles = unnamed}),
+                *said ? "Impossibile salvare supply.txt: " + std::string(said) : "");
+      if (*said == '\0') {
+        EXPECT_EQ(std::tuple(contents(supply), owner(supply), about(supply).st_ino != number),
+                  std::tuple(text(), file, replaced));
+      }
+      EXPECT_EQ(names(), fs::exists(supply) ? Names{"supply.txt"} : Names{});
+    }
+  }
 }
