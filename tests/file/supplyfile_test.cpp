@@ -133,7 +133,7 @@ TEST_F(SupplyFile, SaveWritesIntoTheProgramsFolderOrNowhereWhateverAppearsAtItsP
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
-TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndNeverWaitForOne) {
+TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
   fs::create_directories(supply / "kept");
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: supply.txt è una cartella");
@@ -151,21 +151,18 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndNeverWaitForOne) {
   ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: non è un file regolare");
   ::close(socket);
-}
-
-TEST_F(SupplyFile, ALinkToAFileYetToBeMadeMakesItWithTheUsersModeAndStays) {
-  ::umask(022);
-  fs::create_directory(top / "data");
-  fs::create_symlink("../data/samples.txt", supply);
-  EXPECT_EQ(save(), "");
-  EXPECT_TRUE(fs::is_symlink(supply));
-  EXPECT_EQ(std::tuple(contents(top / "data" / "samples.txt"), owner(top / "data" / "samples.txt")),
-            std::tuple(text(), Owner(::geteuid(), ::getegid(), 0644)));
-}
-
-TEST_F(SupplyFile, LoadReadsNoMoreThanItNeedsToRefuseAFile) {
+  fs::remove(supply);
   std::ofstream(supply) << std::string(100, 'x');
   EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
+}
+
+TEST_F(SupplyFile, ALinkIsFollowedToItsFileWhichSaveMakesWithTheUsersMode) {
+  ::umask(022);
+  fs::create_directory(top / "data");
+  fs::create_symlink("../data/samples.txt", supply);  // a file yet to be made
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(std::tuple(fs::is_symlink(supply), contents(supply), owner(top / "data/samples.txt")),
+            std::tuple(true, text(), Owner(::geteuid(), ::getegid(), 0644)));
 }
 
 TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
