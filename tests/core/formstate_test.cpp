@@ -25,27 +25,23 @@ FormState& draw(FormState& state, const std::vector<int>& cells, const std::stri
   return state;
 }
 
-// A window that stored sample k under labels[k], drawn as drawings[k].
-FormState stored(const std::string& labels, const std::vector<std::vector<int>>& drawings) {
-  FormState state;
-  formLoad(state);
-  for (size_t k = 0; k < drawings.size(); ++k)
-    EXPECT_TRUE(memo(draw(state, drawings[k], {labels[k]})).ok());
-  return state;
-}
+// A window just opened.
+struct Fresh : FormState {
+  Fresh() { formLoad(*this); }
+};
 
 }  // namespace
 
 TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires) {
-  FormState state = stored("IL", {kI, kL});
+  Fresh state;
+  ASSERT_TRUE(memo(draw(state, kI, "I")).ok() && memo(draw(state, kL, "L")).ok());
   ASSERT_TRUE(addestra(state).ok());
-  const Network& net = state.net;
-  const Input i = inputFromRow(net.MatM[0]), l = inputFromRow(net.MatM[1]);
-  for (size_t w = 0; w < kWeights; ++w) EXPECT_EQ(net.W[0][w], i[w] - l[w]) << w;
-  EXPECT_EQ(net.W[1], l);  // no correction on "I", one on "L"
-  EXPECT_EQ(weightedSum(net.W[1], i), 3);
-  EXPECT_EQ(firstFiringNeuron(net, i).value(), 0);  // both fire: the first wins
-  ASSERT_TRUE(visualizza(draw(state, kL)).ok());    // -28 and 31
+  const Input i = inputFromRow(state.net.MatM[0]), l = inputFromRow(state.net.MatM[1]);
+  for (size_t w = 0; w < kWeights; ++w) EXPECT_EQ(state.net.W[0][w], i[w] - l[w]) << w;
+  EXPECT_EQ(state.net.W[1], l);  // no correction on "I", one on "L"
+  EXPECT_EQ(weightedSum(state.net.W[1], i), 3);
+  EXPECT_EQ(firstFiringNeuron(state.net, i).value(), 0);  // both fire: the first wins
+  ASSERT_TRUE(visualizza(draw(state, kL)).ok());          // -28 and 31
   EXPECT_EQ(std::tie(state.LBch, state.Label2, state.Label7, state.list2Selection),
             std::tuple("L", "Carattere Riconosciuto:", "Analisi ...", 1));
   state.net.W[1].fill(0);  // a sum of 0 never fires
@@ -57,29 +53,27 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
 }
 
 TEST(Training, StartsRowsZeroToNineteenAfreshButContinuesRowTwentyAndStopsAtSixteenBits) {
-  std::vector<std::vector<int>> drawings;
-  for (int n = 0; n < kMaxNeurons; ++n) drawings.push_back({n});
-  FormState state = stored("abcdefghijklmnopqrstu", drawings);
-  Network& net = state.net;
-  ASSERT_TRUE(train(net).ok());
-  const auto first = net.W;
-  net.W[3][4] = 9;  // gone again: rows 0 to 19 start from zero
-  ASSERT_TRUE(train(net).ok());
-  for (int n = 0; n < kZeroedNeurons; ++n) EXPECT_EQ(net.W[n], first[n]) << n;
-  EXPECT_NE(net.W[20], first[20]);
-  net.W[20].fill(0);
-  net.W[20][1] = net.W[20][21] = 32767;  // s = 0 on "u", whose correction adds 1 to W[20][21]
-  const auto before = net.W;
+  Fresh state;  // 21 samples, "a" to "u", each drawn as a cell of its own
+  for (char c = 'a'; c <= 'u'; ++c) ASSERT_TRUE(memo(draw(state, {c - 'a'}, {c})).ok());
+  ASSERT_TRUE(train(state.net).ok());
+  const auto first = state.net.W;
+  state.net.W[3][4] = 9;  // gone again: rows 0 to 19 start from zero
+  ASSERT_TRUE(train(state.net).ok());
+  for (int n = 0; n < kZeroedNeurons; ++n) EXPECT_EQ(state.net.W[n], first[n]) << n;
+  EXPECT_NE(state.net.W[20], first[20]);
+  state.net.W[20].fill(0);  // then s = 0 on "u", whose correction adds 1 to W[20][21]:
+  state.net.W[20][1] = state.net.W[20][21] = 32767;
+  const auto before = state.net.W;
   state.Label7 = texts::kAnalysis;
   EXPECT_EQ(addestra(state).reason(), "Addestramento interrotto: peso oltre i 16 bit");
-  EXPECT_EQ(std::tie(net.W, state.Label7), std::tie(before, texts::kAnalysis));
-  net.W[0][0] = -32768;  // times the bias input -1
+  EXPECT_EQ(std::tie(state.net.W, state.Label7), std::tie(before, texts::kAnalysis));
+  state.net.W[0][0] = -32768;  // times the bias input -1
   EXPECT_EQ(visualizza(draw(state, {0})).reason(),
             "Riconoscimento interrotto: valore oltre i 16 bit");
 }
 
 TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheLimits) {
-  FormState state = stored("", {});
+  Fresh state;
   EXPECT_EQ(memo(draw(state, {0, 29})).reason(), "Digitare il carattere da Apprendere");
   EXPECT_EQ(addestra(draw(state, {}, "x")).reason() + state.LBch,  // emptied all the same
             "E' effettuare inserire almeno un carattere!");
@@ -93,8 +87,7 @@ TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheL
   EXPECT_EQ(state.net.sampleLabels, (std::vector<std::string>{"A", "A", "a", "Z"}));
   EXPECT_EQ(state.net.neuronLabels, (std::vector<std::string>{"A", "Z", "a", "Z"}));
   EXPECT_EQ(std::tie(state.LBNneuroni, state.Label2, state.LBch), std::tuple("4", "Assegna:", ""));
-  for (int n = 0; n < kMaxNeurons - 4; ++n)
-    ASSERT_TRUE(memo(draw(state, {}, {static_cast<char>('b' + n)})).ok());
+  for (char c = 'b'; c <= 'r'; ++c) ASSERT_TRUE(memo(draw(state, {}, {c})).ok());  // 21 neurons
   EXPECT_EQ(memo(draw(state, {5}, "?")).reason(), "Troppi caratteri: al massimo 21 neuroni");
   ASSERT_TRUE(memo(draw(state, {}, "A")).ok());  // the 22nd sample
   EXPECT_EQ(memo(draw(state, {6}, "a")).reason(), "Memoria piena: al massimo 22 campioni");

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace segno;
-
 TEST(HitTest, FindsTheCellUnderThePointerAndNothingOnTheEdges) {
   // Boundaries drift 12 twips a column and a row from the drawn squares, and halves round to
   // even before dividing.
@@ -18,8 +16,6 @@ TEST(HitTest, FindsTheCellUnderThePointerAndNothingOnTheEdges) {
       {"column 4 from x = 1848", 1850, 300, 4},
       {"371.5 rounds up to 372", 731.5f, 300, 1},
       {"370.5 rounds down to 370", 730.5f, 300, 0}};
-  for (const auto& [name, x, y, cell] : cases) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(isInsideGrid(x, y) ? cellUnderPointer(x, y) : -1, cell);
-  }
+  for (const auto& [name, x, y, cell] : cases)
+    EXPECT_EQ(segno::isInsideGrid(x, y) ? segno::cellUnderPointer(x, y) : -1, cell) << name;
 }

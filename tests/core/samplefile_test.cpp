@@ -13,15 +13,10 @@ using namespace segno;
 
 namespace {
 
-const std::string kEmptyRecord =
-    "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\"\"\r\n";
-
-// The 21 records of a file whose rows were never filled, then `rest`.
-std::string file(const std::string& rest = "") {
-  std::string text;
-  for (int r = 0; r < kFileRecords; ++r) text += kEmptyRecord;
-  return text + rest;
-}
+// A file whose rows were never filled: each of 21 marks becomes a record of zeros, unlabelled.
+const std::string kBlank =
+    std::regex_replace(std::string(kFileRecords, 'r'), std::regex("r"),
+                       "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,\"\"\r\n");
 
 }  // namespace
 
@@ -39,28 +34,22 @@ TEST(Codepage, AgreesWithTheCLibraryOnEveryByteAndNamesWhatItCannotHold) {
   }
   iconv_close(toUtf8);
   // U+0080's byte holds the euro sign; a malformed sequence is shown as U+FFFD.
-  for (const auto& [text, first] : {std::pair{"aΩ", "Ω"},
-                                    {"😀", "😀"},
-                                    {"\uE000", "\uE000"},
-                                    {"\u0080", "\u0080"},
-                                    {"a\xC0\xAF", "\uFFFD"}})
+  const std::pair<const char*, const char*> cases[] = {
+      {"aΩ", "Ω"}, {"😀", "😀"}, {"\uE000", "\uE000"}, {"\u0080", "\u0080"}, {"a\xC0\xAF", "\uFFFD"}};
+  for (const auto& [text, first] : cases)
     EXPECT_EQ(toCp1252(text).reason(),
               std::string("il carattere «") + first + "» non è rappresentabile");
 }
 
 TEST(SampleFileWriter, WritesTwoSamplesByteForByte) {
-  Network net;
-  net.sampleLabels = {"I", "L", "I"};
-  net.neuronLabels = {"I", "L"};
-  net.MatM[0].fill(-1);
-  net.MatM[1].fill(-1);
-  for (const size_t c : {2, 7, 12, 17, 22, 27}) net.MatM[0][c] = 1;
-  for (const size_t c : {0, 5, 10, 15, 20, 25, 26, 27, 28, 29}) net.MatM[1][c] = 1;
-  net.MatM[2] = net.MatM[0];
+  Network net{.sampleLabels = {"I", "L", "I"}, .neuronLabels = {"I", "L"}};
+  for (int c = 0; c < kCells; ++c) {  // an I in column 2, an L in column 0 and the bottom row
+    net.MatM[0][c] = net.MatM[2][c] = c % 5 == 2 ? 1 : -1;
+    net.MatM[1][c] = c % 5 == 0 || c >= 25 ? 1 : -1;
+  }
   // The file that the installed program's SAVE must write in the smoke test, too.
-  std::ifstream expected(SEGNO_I_L_FILE, std::ios::binary);
-  EXPECT_EQ(writeSampleFile(net).value(),
-            std::string(std::istreambuf_iterator<char>(expected), {}));
+  std::ifstream file(SEGNO_I_L_FILE, std::ios::binary);
+  EXPECT_EQ(writeSampleFile(net).value(), std::string(std::istreambuf_iterator<char>(file), {}));
   net.neuronLabels.push_back("Ω");
   EXPECT_FALSE(writeSampleFile(net).ok());
 }
@@ -80,28 +69,24 @@ TEST(SampleFile, ReadsBackWhatItWroteButTheTwentySecondSampleEachLabelWithItsRow
   EXPECT_EQ(read.neuronLabels, net.neuronLabels);
   EXPECT_TRUE(std::equal(read.rows.begin(), read.rows.end(), net.MatM.begin()));
   // A record without a label lets the labelled ones after it move up with their rows.
-  const SampleFile gap =
-      readSampleFile(std::regex_replace(text, std::regex("\"s4\""), "\"\"")).value();
-  EXPECT_EQ(gap.rows[4], net.MatM[5]);
-  EXPECT_EQ(gap.rows[20], net.MatM[4]);
+  const auto gap = readSampleFile(std::regex_replace(text, std::regex("\"s4\""), "\"\"")).value();
+  EXPECT_EQ(std::pair(gap.rows[4], gap.rows[20]), std::pair(net.MatM[5], net.MatM[4]));
 }
 
 TEST(SampleFileReader, AcceptsLooseTextAndTakesEveryLaterFieldAsANeuronLabel) {
   // Blanks around fields, LF alone, an empty cell, a lone CR and quoted commas or line ends.
-  const std::string text = std::regex_replace(std::regex_replace("-1,,32767," + file().substr(6),
-                                                                 std::regex(","), " ,\t"),
-                                              std::regex("\r\n"), "\n") +
-                           "\"I\"\n\na\rb,\"c,\r\nd\"";
+  std::string text = std::regex_replace("-1,,32767," + kBlank.substr(6), std::regex(","), " ,\t");
+  text = std::regex_replace(text, std::regex("\r\n"), "\n") + "\"I\"\n\na\rb,\"c,\r\nd\"";
   const SampleFile read = readSampleFile(text).value();
   EXPECT_EQ(read.rows[0][2], 32767);
   EXPECT_EQ(read.neuronLabels, (std::vector<std::string>{"I", "", "a\rb", "c,\r\nd"}));
 }
 
 TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {
-  const std::string all = file(), twenty = all.substr(0, all.size() - kEmptyRecord.size());
+  const std::string& all = kBlank;
   // What is wrong, the file, then the reason given.
   const std::tuple<const char*, std::string, const char*> cases[] = {
-      {"ends inside record 21", twenty + kEmptyRecord.substr(0, 60),
+      {"ends inside record 21", all.substr(0, all.size() - 4),
        "file incompleto (record 21, campo 31)"},
       {"a cell past 16 bits", "0,0,32768" + all.substr(5), "valore non valido (record 1, campo 3)"},
       {"22 neuron labels", all + std::string(22, ','), "più di 21 neuroni"},
@@ -110,9 +95,6 @@ TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {
        "testo dopo le virgolette (record 1, campo 31)"},
       {"1 MiB and one byte", all + std::string(kMaxFileBytes - all.size() + 1, 'x'),
        "file troppo grande"}};
-  for (const auto& [name, text, reason] : cases) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(readSampleFile(text).reason(), reason);
-  }
+  for (const auto& [name, text, why] : cases) EXPECT_EQ(readSampleFile(text).reason(), why) << name;
   EXPECT_TRUE(readSampleFile(all + std::string(kMaxFileBytes - all.size(), 'x')).ok());
 }
