@@ -1,8 +1,11 @@
 // Feeds arbitrary bytes to the sample-file reader. Whatever it accepts must survive a write
 // and a second read unchanged; whatever it refuses must come with a reason. An accepted file
 // then goes where LOAD sends it: its cells may hold any 16-bit value, so storing one more
-// sample, training (twice: row 20 continues from the first) and recognising every loaded
-// drawing must stop at an overflow, never wrap, index past a table or run away.
+// sample, training (twice: rows 0 to 19 start afresh each time, row 20 continues from the first)
+// and recognising every loaded drawing must stop at an overflow, never wrap, index past a table
+// or run away; MEMO never takes a sample or a neuron past the network's rows, and a training
+// that stops leaves the weights as they were.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,8 +35,17 @@ void useLoadedFile(const segno::SampleFile& file) {
   state.LBch = "\x7f";  // a label that files seldom hold: usually a new neuron
   // Refusals are expected here; only what the operations leave behind is checked.
   (void)segno::memo(state);
-  (void)segno::addestra(state);
-  (void)segno::addestra(state);
+  if (state.net.sampleLabels.size() > segno::kMaxSamples ||
+      state.net.neuronLabels.size() > segno::kMaxNeurons)
+    std::abort();
+  const auto untrained = state.net.W;
+  const bool first = segno::addestra(state).ok();
+  const auto once = state.net.W;
+  const bool second = segno::addestra(state).ok();
+  if ((!first && once != untrained) || (!second && state.net.W != once)) std::abort();
+  if (first && second &&
+      !std::equal(once.begin(), once.begin() + 20, state.net.W.begin()))  // rows 0 to 19
+    std::abort();
   // Recognise even when training overflowed: an earlier training may have set the flag.
   state.Label7 = segno::texts::kTrained;
   for (int k = -1; k < static_cast<int>(state.net.sampleLabels.size()); ++k) {

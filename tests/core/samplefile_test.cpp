@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include <fstream>
 #include <regex>
 
 #include "codepage.h"
@@ -39,47 +38,6 @@ TEST(Codepage, AgreesWithTheCLibraryOnEveryByteAndNamesWhatItCannotHold) {
   for (const auto& [text, first] : cases)
     EXPECT_EQ(toCp1252(text).reason(),
               std::string("il carattere «") + first + "» non è rappresentabile");
-}
-
-TEST(SampleFileWriter, WritesTwoSamplesByteForByte) {
-  Network net{.sampleLabels = {"I", "L", "I"}, .neuronLabels = {"I", "L"}};
-  for (int c = 0; c < kCells; ++c) {  // an I in column 2, an L in column 0 and the bottom row
-    net.MatM[0][c] = net.MatM[2][c] = c % 5 == 2 ? 1 : -1;
-    net.MatM[1][c] = c % 5 == 0 || c >= 25 ? 1 : -1;
-  }
-  // The file that the installed program's SAVE must write in the smoke test, too.
-  std::ifstream file(SEGNO_I_L_FILE, std::ios::binary);
-  EXPECT_EQ(writeSampleFile(net).value(), std::string(std::istreambuf_iterator<char>(file), {}));
-  net.neuronLabels.push_back("Ω");
-  EXPECT_FALSE(writeSampleFile(net).ok());
-}
-
-TEST(SampleFile, ReadsBackWhatItWroteButTheTwentySecondSampleEachLabelWithItsRow) {
-  Network net;
-  for (size_t k = 0; k < kMaxSamples; ++k) {
-    net.sampleLabels.push_back("s" + std::to_string(k));
-    net.MatM[k].fill(static_cast<int16_t>(k));
-  }
-  net.sampleLabels[1] = "  a, \"b\"  ";
-  net.neuronLabels = {"  a, \"b\"  ", "", "s21"};  // s21 only on the 22nd sample
-  const std::string text = writeSampleFile(net).value();
-  const SampleFile read = readSampleFile(text).value();
-  net.sampleLabels.pop_back();
-  EXPECT_EQ(read.sampleLabels, net.sampleLabels);
-  EXPECT_EQ(read.neuronLabels, net.neuronLabels);
-  EXPECT_TRUE(std::equal(read.rows.begin(), read.rows.end(), net.MatM.begin()));
-  // A record without a label lets the labelled ones after it move up with their rows.
-  const auto gap = readSampleFile(std::regex_replace(text, std::regex("\"s4\""), "\"\"")).value();
-  EXPECT_EQ(std::pair(gap.rows[4], gap.rows[20]), std::pair(net.MatM[5], net.MatM[4]));
-}
-
-TEST(SampleFileReader, AcceptsLooseTextAndTakesEveryLaterFieldAsANeuronLabel) {
-  // Blanks around fields, LF alone, an empty cell, a lone CR and quoted commas or line ends.
-  std::string text = std::regex_replace("-1,,32767," + kBlank.substr(6), std::regex(","), " ,\t");
-  text = std::regex_replace(text, std::regex("\r\n"), "\n") + "\"I\"\n\na\rb,\"c,\r\nd\"";
-  const SampleFile read = readSampleFile(text).value();
-  EXPECT_EQ(read.rows[0][2], 32767);
-  EXPECT_EQ(read.neuronLabels, (std::vector<std::string>{"I", "", "a\rb", "c,\r\nd"}));
 }
 
 TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {

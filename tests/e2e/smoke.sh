@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# usage: smoke.sh CMAKE BUILD_DIR   (SEGNO_SCREENSHOT=file.png also takes a picture)
-# The installed program from its menu entry: draw, train, recognise, save, as supply.txt here.
+# smoke.sh CMAKE BUILD_DIR: the installed program, from its menu entry, saves supply.txt as here.
 set -euo pipefail
 for need in Xvfb:xvfb xdotool:xdotool desktop-file-validate:desktop-file-utils; do
   command -v "${need%%:*}" >/dev/null || { echo "missing ${need%%:*}: apt-get install ${need#*:}"; exit 1; }

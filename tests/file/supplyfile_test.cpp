@@ -138,15 +138,6 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
   EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
 }
 
-TEST_F(SupplyFile, ALinkIsFollowedToItsFileWhichSaveMakesWithTheUsersMode) {
-  ::umask(022);
-  fs::create_directory(top / "data");
-  fs::create_symlink("../data/samples.txt", supply);  // a file yet to be made
-  EXPECT_EQ(save(), "");
-  EXPECT_EQ(std::tuple(fs::is_symlink(supply), contents(supply), owner(top / "data/samples.txt")),
-            std::tuple(true, text(), Owner(::geteuid(), ::getegid(), 0644)));
-}
-
 TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   ASSERT_EQ(save(), "");
   const std::string old = contents(supply);
