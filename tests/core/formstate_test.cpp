@@ -45,7 +45,9 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
   EXPECT_EQ(std::tie(state.LBch, state.Label2, state.Label7, state.list2Selection),
             std::tuple("L", "Carattere Riconosciuto:", "Carattere non riconosciuto", -1));
   state.net.W[1][1] = state.net.W[2][1] = 1;  // cell 0 alone decides, and it is painted
-  EXPECT_TRUE(visualizza(state).ok() && state.list2Selection == 1);  // row 2 has no neuron
+  EXPECT_TRUE(visualizza(state).ok() && state.list2Selection == 1);
+  state.net.W[1].fill(0);
+  EXPECT_TRUE(visualizza(state).ok() && state.list2Selection == -1);  // row 2 has no neuron
 }
 
 TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheLimits) {

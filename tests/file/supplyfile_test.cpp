@@ -107,19 +107,6 @@ TEST_F(SupplyFile, AFailedWriteLeavesTheOldFileWholeAndNothingBesideIt) {
   EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, old));
 }
 
-TEST_F(SupplyFile, SaveWritesIntoTheProgramsFolderOrNowhereWhateverAppearsAtItsPath) {
-  const auto replace = [this] {  // the folder renamed, an empty one made in its place
-    fs::rename(folder, top / "moved");
-    fs::create_directory(folder);
-  };
-  EXPECT_EQ(save({.beforeRename = replace}), "");
-  EXPECT_EQ(contents(top / "moved" / "supply.txt"), text());
-  fs::remove_all(top / "moved");
-  EXPECT_EQ(save(), "Impossibile salvare supply.txt: cartella del programma non trovata");
-  EXPECT_EQ(load(), "Impossibile caricare supply.txt: cartella del programma non trovata");
-  EXPECT_TRUE(fs::is_empty(folder));
-}
-
 TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
   fs::create_directories(supply / "kept");
