@@ -218,14 +218,12 @@ Temporary createNamedTemporary(const Target& target, mode_t mode) {
 
 // A new file beside the target, or none with errno set. Unnamed where the file system allows,
 // so that a SAVE killed half-way leaves nothing behind.
-Temporary createTemporary(const Target& target, mode_t mode, bool unnamed) {
+Temporary createTemporary(const Target& target, mode_t mode, const SaveSeams& seams) {
   Temporary file;
-  if (unnamed) {
-    file.fd = Descriptor(::openat(target.folder.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
-    if (file.fd.get() >= 0) ::flock(file.fd.get(), LOCK_EX);
-    if (file.fd.get() >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
-      return file;
-  }
+  file.fd = Descriptor(seams.openUnnamed(target.folder.get(), mode));
+  if (file.fd.get() >= 0) ::flock(file.fd.get(), LOCK_EX);
+  if (file.fd.get() >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+    return file;
   return createNamedTemporary(target, mode);
 }
 
@@ -367,7 +365,7 @@ Result<Replaced> replaceFile(int folder, const std::string& name, std::string_vi
   // Read for leftovers before the rename and synced after it.
   const Descriptor listing(::openat(target.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   const int listingError = errno;
-  Temporary file = createTemporary(target, exists ? 0600 : 0666, seams.unnamedFiles);
+  Temporary file = createTemporary(target, exists ? 0600 : 0666, seams);
   if (file.fd.get() < 0) {
     const int error = errno;
     if (exists && (error == EACCES || error == EPERM)) return writeInPlace(target, bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -44,7 +45,11 @@ struct Replaced {
 
 // The steps of a SAVE that a test must be able to steer; the defaults are the real system.
 struct SaveSeams {
-  bool unnamedFiles = true;  // false: the temporary file is named from the start, as on NFS
+  // An unnamed file in the folder; where the file system has none (vfat, NFS), this fails and
+  // the temporary file is named from the start.
+  std::function<int(int, mode_t)> openUnnamed = [](int folder, mode_t mode) {
+    return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+  };
   std::function<void()> beforeRename = nullptr;  // runs once the new file is complete and named
   std::function<int(int)> syncFolder = ::fsync;
 };

@@ -67,8 +67,7 @@ class SupplyFile : public testing::Test {
       ::_exit(0);
     }
     int status = 0;
-    ::wait(&status);
-    return WIFSIGNALED(status) ? "killed" : contents(top / "said");
+    return ::wait(&status), WIFSIGNALED(status) ? "killed" : contents(top / "said");
   }
   Names names() const {
     Names found;
@@ -82,6 +81,9 @@ class SupplyFile : public testing::Test {
   FormState state;
   std::optional<ProgramFolder> program;
 };
+
+// SAVE on a file system without unnamed files, as vfat and NFS are.
+const SaveSeams kNamed{.openUnnamed = [](int, mode_t) { return errno = EOPNOTSUPP, -1; }};
 
 // Whether users other than root may reach `dir` (a chroot's own root may not let them).
 bool othersReach(const fs::path& dir) {
@@ -99,8 +101,8 @@ TEST_F(SupplyFile, AFailedWriteLeavesTheOldFileWholeAndNothingBesideIt) {
   const rlimit limit{100, kept.rlim_max};
   std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails, as on a full disk
   ::setrlimit(RLIMIT_FSIZE, &limit);
-  for (const bool unnamed : {true, false})
-    EXPECT_EQ(save({.unnamedFiles = unnamed}),
+  for (const SaveSeams& seams : {SaveSeams(), kNamed})
+    EXPECT_EQ(save(seams),
               "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
   ::setrlimit(RLIMIT_FSIZE, &kept);
   EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, old));
@@ -128,24 +130,24 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
 TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   ASSERT_EQ(save(), "");
   const std::string old = contents(supply);
-  const auto killedSave = [&](bool unnamed) {  // killed just before the rename: what it left
+  const auto killedSave = [&](SaveSeams seams) {  // killed just before the rename: what it left
     const Names before = names();
-    EXPECT_EQ(saveAs(0, {.unnamedFiles = unnamed, .beforeRename = [] { std::raise(SIGKILL); }}),
-              "killed");
+    seams.beforeRename = [] { std::raise(SIGKILL); };
+    EXPECT_EQ(saveAs(0, seams), "killed");
     Names left = names();
     std::erase_if(left, [&](const std::string& name) { return before.contains(name); });
     return left.size() == 1 ? folder / *left.begin() : top;
   };
   // Two leftovers are held by a running process, with a flock and with a record lock.
-  const fs::path flocked = killedSave(false);
+  const fs::path flocked = killedSave(kNamed);
   const int flock = ::open(flocked.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(flock, LOCK_SH), 0);
-  const fs::path recorded = killedSave(true);
+  const fs::path recorded = killedSave({});
   const int record = ::open(recorded.c_str(), O_RDWR);
   struct flock whole {};
   whole.l_type = F_RDLCK;
   ASSERT_EQ(::fcntl(record, F_SETLK, &whole), 0);
-  killedSave(true);  // the third one's clean-up must leave the first two
+  killedSave({});  // the third one's clean-up must leave the first two
   EXPECT_EQ(contents(supply), old);
   // The user's own: a file, and a second name for the old file that only its number tells.
   std::ofstream(folder / "supply.txt.saving-backup") << old;
@@ -165,7 +167,7 @@ TEST_F(SupplyFile, SavesAtOnceNeverTakeEachOthersFiles) {
   for (int saver = 0; saver < 2; ++saver) {
     if (::fork() != 0) continue;
     int failed = 0;
-    for (int i = 0; i < 100; ++i) failed += !save({.unnamedFiles = false}).empty();
+    for (int i = 0; i < 100; ++i) failed += !save(kNamed).empty();
     ::_exit(failed);
   }
   int status = -1;  // still -1 when there is no saver left to wait for
@@ -185,7 +187,7 @@ TEST_F(SupplyFile, EachUserSavesWhereTheFileMayBeWrittenAndKeepsItsOwnerGroupAnd
       {"a group's folder, root saves", kTeam, 0775, {kBob, kTeam, 0664}, 0, "", true},
       {"a group's folder, Alice saves", kTeam, 0775, {kBob, kTeam, 0664}, kAlice, "", false},
       {"a group's folder, Bob saves", kTeam, 0775, {kBob, kTeam, 0664}, kBob, "", true}};
-  for (const bool unnamed : {true, false})
+  for (const SaveSeams& disk : {SaveSeams(), kNamed})
     for (const auto& [name, group, mode, file, user, said, replaced] : cases) {
       SCOPED_TRACE(name);
       ASSERT_EQ(::chown(folder.c_str(), 0, group) | ::chmod(folder.c_str(), mode), 0);
@@ -195,7 +197,7 @@ TEST_F(SupplyFile, EachUserSavesWhereTheFileMayBeWrittenAndKeepsItsOwnerGroupAnd
       ::chown(supply.c_str(), fileOwner, fileGroup), ::chmod(supply.c_str(), fileMode);
       const ino_t number = about(supply).st_ino;
       state.net.sampleLabels.push_back("x");
-      EXPECT_EQ(saveAs(user, {.unnamedFiles = unnamed}),
+      EXPECT_EQ(saveAs(user, disk),
                 *said ? "Impossibile salvare supply.txt: " + std::string(said) : "");
       if (*said == '\0') {
         EXPECT_EQ(std::tuple(contents(supply), owner(supply), about(supply).st_ino != number),
