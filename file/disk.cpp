@@ -137,7 +137,10 @@ Result<Target> followLinks(int folder, const std::string& name) {
 Result<> protection(const Target& target, const struct stat& old) {
   if (S_ISDIR(old.st_mode)) return Failure{texts::kSupplyIsFolder};
   if (!S_ISREG(old.st_mode)) return Failure{texts::kNotRegularFile};
-  if (::faccessat(target.folder.get(), target.name.c_str(), W_OK, AT_EACCESS) == 0) return {};
+  // Gone meanwhile (where a rename over it is not atomic): it is made anew.
+  if (::faccessat(target.folder.get(), target.name.c_str(), W_OK, AT_EACCESS) == 0 ||
+      errno == ENOENT)
+    return {};
   return Failure{errno == EROFS ? texts::kReadOnlyFileSystem : texts::kWriteProtected};
 }
 
@@ -202,15 +205,24 @@ Temporary createNamedTemporary(const Target& target, mode_t mode) {
                    {}};
     if (file.fd.get() < 0 && errno == EEXIST) continue;
     if (file.fd.get() < 0) return file;
-    ::flock(file.fd.get(), LOCK_EX);
-    struct stat info {};
-    if (::fstat(file.fd.get(), &info) == 0) file.name = temporaryName(target.name, info.st_ino);
-    if (!file.name.empty() && ::renameat(folder, first.c_str(), folder, file.name.c_str()) == 0)
-      return file;
-    const int error = errno;
-    ::unlinkat(folder, first.c_str(), 0);
-    errno = error;
-    return {};
+    ::flock(file.fd.get(), LOCK_SH);  // shared, so that a descriptor by its new name shares it
+    struct stat made {};
+    if (::fstat(file.fd.get(), &made) == 0) file.name = temporaryName(target.name, made.st_ino);
+    if (file.name.empty() || ::renameat(folder, first.c_str(), folder, file.name.c_str()) != 0) {
+      const int error = errno;
+      ::unlinkat(folder, first.c_str(), 0);
+      errno = error;
+      return {};
+    }
+    // Written through its new name where it can be: FAT over FUSE misplaces what is written to
+    // a file renamed while open.
+    Descriptor renamed(
+        ::openat(folder, file.name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat found {};
+    if (renamed.get() >= 0 && ::fstat(renamed.get(), &found) == 0 && isSameFile(found, made) &&
+        ::flock(renamed.get(), LOCK_SH) == 0)
+      file.fd = std::move(renamed);
+    return file;
   }
   errno = EEXIST;
   return {};
