@@ -99,12 +99,18 @@ TEST_F(SupplyFile, AFailedWriteLeavesTheOldFileWholeAndNothingBesideIt) {
   rlimit kept{};
   ::getrlimit(RLIMIT_FSIZE, &kept);
   const rlimit limit{100, kept.rlim_max};
-  std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails, as on a full disk
-  ::setrlimit(RLIMIT_FSIZE, &limit);
+  // A write past the size limit then fails, as on a full disk.
+  std::signal(SIGXFSZ, SIG_IGN), ::setrlimit(RLIMIT_FSIZE, &limit);
   for (const SaveSeams& seams : {SaveSeams(), kNamed})
     EXPECT_EQ(save(seams),
               "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
   ::setrlimit(RLIMIT_FSIZE, &kept);
+  // The disk refuses the new file.
+  for (const auto& why : {std::pair(ENOSPC, "disco pieno"),
+                          {EROFS, "file system di sola lettura"},
+                          {ENOENT, "cartella del programma non trovata"}})
+    EXPECT_EQ(save({.openUnnamed = [&](int, mode_t) { return errno = why.first, -1; }}),
+              "Impossibile salvare supply.txt: " + std::string(why.second));
   EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, old));
 }
 
@@ -121,8 +127,7 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
   fs::remove(supply);
   ASSERT_EQ(::mknod(supply.c_str(), S_IFSOCK | 0600, 0), 0);
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: non è un file regolare");
-  fs::remove(supply);
-  std::ofstream(supply) << std::string(100, 'x');
+  fs::remove(supply), std::ofstream(supply) << std::string(100, 'x');
   EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: valore non valido (record 1, campo 1)");
 }
@@ -151,14 +156,13 @@ TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   EXPECT_EQ(contents(supply), old);
   // The user's own: a file, and a second name for the old file that only its number tells.
   std::ofstream(folder / "supply.txt.saving-backup") << old;
-  std::array<char, 64> second{};
-  std::snprintf(second.data(), second.size(), "supply.txt.saving-%016llx",
-                static_cast<unsigned long long>(about(supply).st_ino));
-  fs::create_hard_link(supply, folder / second.data());
+  char second[64];
+  std::snprintf(second, sizeof second, "supply.txt.saving-%016jx", uintmax_t{about(supply).st_ino});
+  fs::create_hard_link(supply, folder / second);
   EXPECT_EQ(save(), "");
   EXPECT_EQ(names(), (Names{"supply.txt", flocked.filename(), recorded.filename(),
-                            "supply.txt.saving-backup", second.data()}));
-  EXPECT_EQ(contents(folder / second.data()), old);
+                            "supply.txt.saving-backup", second}));
+  EXPECT_EQ(contents(folder / second), old);
   ::close(flock), ::close(record);
 }
 
@@ -199,10 +203,9 @@ TEST_F(SupplyFile, EachUserSavesWhereTheFileMayBeWrittenAndKeepsItsOwnerGroupAnd
       state.net.sampleLabels.push_back("x");
       EXPECT_EQ(saveAs(user, disk),
                 *said ? "Impossibile salvare supply.txt: " + std::string(said) : "");
-      if (*said == '\0') {
-        EXPECT_EQ(std::tuple(contents(supply), owner(supply), about(supply).st_ino != number),
-                  std::tuple(text(), file, replaced));
-      }
       EXPECT_EQ(names(), fs::exists(supply) ? Names{"supply.txt"} : Names{});
+      if (*said != '\0') continue;
+      EXPECT_EQ(std::tuple(contents(supply), owner(supply), about(supply).st_ino != number),
+                std::tuple(text(), file, replaced));
     }
 }
