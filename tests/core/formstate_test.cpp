@@ -21,8 +21,7 @@ std::vector<int> painted(const FormState& state) {
 FormState& draw(FormState& state, const std::vector<int>& cells, const std::string& label = "") {
   for (const int i : cells)  // NOLINTNEXTLINE(bugprone-integer-division): the cell's row
     formMouseDown(state, kLeftButton, 0, float(546 + 372 * (i % 5)), float(306 + 372 * (i / 5)));
-  text1Change(state, label);
-  return state;
+  return text1Change(state, label), state;
 }
 
 }  // namespace
