@@ -47,6 +47,7 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
   EXPECT_TRUE(visualizza(state).ok() && state.list2Selection == 1);
   state.net.W[1].fill(0);
   EXPECT_TRUE(visualizza(state).ok() && state.list2Selection == -1);  // row 2 has no neuron
+  EXPECT_TRUE(memo(state).ok() && state.Label2 == "Assegna:");        // MEMO then asks for a label
 }
 
 TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheLimits) {

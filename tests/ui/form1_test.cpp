@@ -18,6 +18,7 @@ class Form1Test : public QObject {
 
   QWidget* find(const QString& name) { return form->findChild<QWidget*>(name); }
   QListWidget* list(const char* name) { return form->findChild<QListWidget*>(name); }
+  QString text(const char* name) { return find(name)->property("text").toString(); }
   // What the window shows, a field a line: painted cells, three labels, and both lists with
   // their selected entry starred.
   QStringList shown() {
@@ -25,7 +26,7 @@ class Form1Test : public QObject {
     for (auto* square : form->findChildren<GridCell*>())
       if (square->colour() == segno::kBlack) fields[0] += ' ' + square->objectName().mid(2);
     for (const char* label : {"LBch", "Label7", "LBNneuroni"})
-      fields << label + (' ' + form->findChild<QLabel*>(label)->text());
+      fields << label + (' ' + text(label));
     for (const char* name : {"List1", "List2"}) {
       fields << name;
       for (auto* item : list(name)->findItems("*", Qt::MatchWildcard))
@@ -182,12 +183,10 @@ class Form1Test : public QObject {
          {std::pair{"AB\n", "A"}, {"e\u0301x", "é"}, {"👍🏽x", "👍🏽"}, {"🇮🇹🇮🇹", "🇮🇹"}}) {
       QGuiApplication::clipboard()->setText(pasted);
       QTest::keySequence(find("Text1"), QKeySequence(Qt::CTRL | Qt::Key_A, Qt::CTRL | Qt::Key_V));
-      QCOMPARE(
-          form->findChild<QLineEdit*>("Text1")->text() + form->findChild<QLabel*>("LBch")->text(),
-          kept + QString(kept));
+      QCOMPARE(text("Text1") + text("LBch"), kept + QString(kept));
     }
     QTest::keyClicks(find("Text1"), "b");  // a second character, typed
-    QCOMPARE(form->findChild<QLineEdit*>("Text1")->text(), "🇮🇹");
+    QCOMPARE(text("Text1"), "🇮🇹");
   }
 
   void saveAsksFirstLoadShowsWhatItReadAndARefusedOneChangesNothing() {
