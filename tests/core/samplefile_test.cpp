@@ -30,7 +30,7 @@ TEST(Codepage, AgreesWithTheCLibraryOnEveryByteAndNamesWhatItCannotHold) {
               std::string("il carattere «") + first + "» non è rappresentabile");
 }
 
-TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {
+TEST(SampleFileReader, RefusesBrokenFilesSaysWhereAndReadsQuotesBack) {
   // A file whose rows were never filled: each of 21 marks becomes a record of zeros, unlabelled.
   const std::string all =
       std::regex_replace(std::string(kFileRecords, 'r'), std::regex("r"),
@@ -48,4 +48,7 @@ TEST(SampleFileReader, RefusesBrokenFilesAndSaysWhere) {
        "file troppo grande"}};
   for (const auto& [name, text, why] : cases) EXPECT_EQ(readSampleFile(text).reason(), why) << name;
   EXPECT_TRUE(readSampleFile(all + std::string(kMaxFileBytes - all.size(), 'x')).ok());
+  // Quotes in a label come back whole: the writer doubles them, the reader halves them again.
+  const Network net{.sampleLabels = {"\"A\""}, .neuronLabels = {"\"A\""}};
+  EXPECT_EQ(readSampleFile(writeSampleFile(net).value()).value().sampleLabels, net.sampleLabels);
 }
