@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "disk.h"
+#include "replacefile.h"
 #include "formstate.h"
 #include "fullsize.h"
 #include "network.h"

@@ -41,6 +41,13 @@ inline constexpr const char* kFolderNotWritable = "cartella non scrivibile";
 inline constexpr const char* kDiskFull = "disco pieno";
 inline constexpr const char* kReadOnlyFileSystem = "file system di sola lettura";
 inline constexpr const char* kWriteFailed = "scrittura non riuscita";  // then the system's words
+inline constexpr const char* kFileInUse = "file in uso da un altro programma";
+
+// Said when a SAVE into the file itself stops after its first byte: the file then holds the
+// new samples, or LOAD refuses it; never the old ones, never a mixture.
+inline constexpr const char* kWriteInterrupted =
+    "scrittura interrotta a metà; supply.txt contiene i nuovi campioni, oppure LOAD lo rifiuterà "
+    "finché un SAVE non riesce";
 
 // Said after a SAVE that replaced the file, when the folder could not be synced to the disk.
 inline constexpr const char* kSavedNotSynced =

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "disk.h"
 #include "formstate.h"
+#include "programfolder.h"
+#include "replacefile.h"
 #include "result.h"
 
 namespace segno {
-
-// The link that names the running program: supply.txt lives in that program's folder.
-inline constexpr const char* kThisProgram = "/proc/self/exe";
 
 // LOAD from supply.txt in the program's folder: reads it, parses it and applies it. Fails with
 // "Impossibile caricare supply.txt: " and the reason, `state` untouched.

@@ -13,6 +13,7 @@
 
 #include "gridcell.h"
 #include "labelvalidator.h"
+#include "supplyfile.h"
 
 namespace {
 
@@ -148,8 +149,8 @@ int selectedRow(const QListWidget* list) {
 
 }  // namespace
 
-Form1::Form1(std::string programLink, segno::SaveSeams seams, QWidget* parent)
-    : QWidget(parent), programFolder(std::move(programLink)), saveSeams(std::move(seams)) {
+Form1::Form1(std::string programLink, QWidget* parent)
+    : QWidget(parent), programFolder(std::move(programLink)) {
   createControls();
   applyAppearance();
   connectEvents();
@@ -363,7 +364,7 @@ void Form1::save() {
   if (!segno::canSave(state)) return;
   const QString question = qt(segno::texts::kConfirmSave);
   if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
-  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder, saveSeams);
+  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder);
   if (!saved.ok()) return showOutcome(saved.failure());
   if (!saved.value().remark.empty()) messageBox(qt(saved.value().remark));
 }

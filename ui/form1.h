@@ -8,7 +8,7 @@
 #include <string>
 
 #include "formstate.h"
-#include "supplyfile.h"
+#include "programfolder.h"
 
 class GridCell;
 class QGroupBox;
@@ -28,9 +28,8 @@ class Form1 : public QWidget {
       const QString& text, QMessageBox::StandardButtons buttons)>;
 
   // SAVE and LOAD use supply.txt in the folder of the program that `programLink` names, the
-  // folder it was in when the window opened; SAVE goes through `seams`.
-  explicit Form1(std::string programLink = segno::kThisProgram, segno::SaveSeams seams = {},
-                 QWidget* parent = nullptr);
+  // folder it was in when the window opened.
+  explicit Form1(std::string programLink = segno::kThisProgram, QWidget* parent = nullptr);
 
   // Modal box titled "Segno" with no icon and the given buttons, Yes the default when offered;
   // returns the button pressed. Asks the hook instead when one is set.
@@ -80,7 +79,6 @@ class Form1 : public QWidget {
 
   segno::FormState state;
   const segno::ProgramFolder programFolder;
-  const segno::SaveSeams saveSeams;
   MessageBoxHook messageBoxHook;
   int list1RowAtPress = -1;
   bool strokeOnControl = false;  // the buttons went down over a control, not the grid

@@ -135,9 +135,10 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
   fs::remove(supply), std::ofstream(supply) << std::string(100, 'x');
   EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: valore non valido (record 1, campo 1)");
-  fs::remove(supply), fs::create_symlink(std::string(240, 'n'), supply);  // no room for a number
+  const std::string longName(240, 'n');  // no room for a number after it
+  fs::remove(supply), fs::create_symlink(longName, supply), std::ofstream(folder / longName);
   for (const SaveSeams& seams : {SaveSeams(), kNamed}) EXPECT_NE(save(seams), "");
-  EXPECT_EQ(names(), Names{"supply.txt"});  // and nothing beside it
+  EXPECT_EQ(names(), (Names{"supply.txt", longName}));  // and nothing beside them
   fs::create_symlink("/segno", top / "root"), program.emplace(top / "root");  // in the root folder
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
 }
@@ -164,11 +165,12 @@ TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   ASSERT_EQ(::fcntl(record, F_SETLK, &whole), 0);
   killedSave({});  // the third one's clean-up must leave the first two
   EXPECT_EQ(contents(supply), old);
-  // The user's own: a file, and a second name for the old file that only its number tells.
+  // The user's own: a file, and a second name for another that only its number tells.
   std::ofstream(folder / "supply.txt.saving-backup") << old;
   char second[64];
-  std::snprintf(second, sizeof second, "supply.txt.saving-%016jx", uintmax_t{about(supply).st_ino});
-  fs::create_hard_link(supply, folder / second);
+  std::ofstream(top / "backup") << old;
+  std::snprintf(second, sizeof second, "supply.txt.saving-%016jx", uintmax_t{about(top / "backup").st_ino});
+  fs::create_hard_link(top / "backup", folder / second);
   EXPECT_EQ(save(), "");
   EXPECT_EQ(names(), (Names{"supply.txt", flocked.filename(), recorded.filename(),
                             "supply.txt.saving-backup", second}));
