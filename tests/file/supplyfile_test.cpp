@@ -2,13 +2,15 @@
 // make their own by switching to unused ids, which only root may do.
 #include "supplyfile.h"
 
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <csignal>
 #include <filesystem>
@@ -22,9 +24,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // Alice and Bob are each in a group of their own id, and in kTeam: ids no one here has.
-constexpr unsigned kAlice = 20001, kBob = 20002, kTeam = 20000;
+constexpr unsigned kAlice = 20001;
+constexpr unsigned kBob = 20002;
+constexpr unsigned kTeam = 20000;
 using Names = std::set<std::string>;
-using Owner = std::tuple<uid_t, gid_t, mode_t>;  // and the mode
 
 std::string contents(const fs::path& file) {
   return (std::stringstream() << std::ifstream(file).rdbuf()).str();
@@ -32,7 +35,17 @@ std::string contents(const fs::path& file) {
 
 struct stat about(const fs::path& file) {
   struct stat info {};
-  return ::stat(file.c_str(), &info), info;
+  ::stat(file.c_str(), &info);
+  return info;
+}
+
+// Makes a folder append-only (chattr +a), or lets it be again; whether the file system took it.
+bool setAppendOnly(const fs::path& folder, unsigned on) {
+  const int fd = ::open(folder.c_str(), O_RDONLY);
+  const unsigned flags = on * FS_APPEND_FL;
+  const bool set = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  ::close(fd);
+  return set;
 }
 
 // A fresh folder for the program that `link` names, with a sample "I" to save.
@@ -43,12 +56,20 @@ class SupplyFile : public testing::Test {
     fs::create_directory(folder);
     fs::create_symlink(folder / "segno", top / "link");
     program.emplace((top / "link").string());
-    state.net.sampleLabels = state.net.neuronLabels = {"I"};
+    state.net.sampleLabels = {"I"};
+    state.net.neuronLabels = {"I"};
   }
-  void TearDown() override { fs::remove_all(top); }
+  void TearDown() override {
+    (void)setAppendOnly(folder, 0);
+    fs::remove_all(top);
+  }
 
-  // Why LOAD failed. Every LOAD here must fail: one that loads throws, and fails the test.
-  std::string load() { return loadSupply(state, *program).reason(); }
+  // Why LOAD failed, or "loaded".
+  std::string load() {
+    FormState loaded;
+    const Result<> outcome = loadSupply(loaded, *program);
+    return outcome.ok() ? "loaded" : outcome.reason();
+  }
   // What SAVE has to say: the reason of a failure, or the remark of a SAVE.
   std::string save(const SaveSeams& seams = {}) {
     const Result<Replaced> saved = saveSupply(state, *program, seams);
@@ -58,12 +79,14 @@ class SupplyFile : public testing::Test {
   std::string saveAs(uid_t user, const SaveSeams& seams = {}) {
     std::ofstream said(top / "said");  // opened before the switch, for any user to write
     if (::fork() == 0) {
-      const bool other = user != 0 && (::setgroups(1, &kTeam) || ::setgid(user) || ::setuid(user));
-      said << (other ? "not switched" : save(seams)) << std::flush;
+      const bool switched =
+          user == 0 || (::setgroups(1, &kTeam) == 0 && ::setgid(user) == 0 && ::setuid(user) == 0);
+      said << (switched ? save(seams) : "not switched") << std::flush;
       ::_exit(0);
     }
     int status = 0;
-    return ::wait(&status), WIFSIGNALED(status) ? "killed" : contents(top / "said");
+    ::wait(&status);
+    return WIFSIGNALED(status) ? "killed" : contents(top / "said");
   }
   Names names() const {
     Names found;
@@ -73,23 +96,21 @@ class SupplyFile : public testing::Test {
   std::string text() const { return writeSampleFile(state.net).value(); }
 
   fs::path top = ::mkdtemp((fs::temp_directory_path() / "segno-XXXXXX").string().data());
-  fs::path folder = top / "program", supply = folder / "supply.txt";
+  fs::path folder = top / "program";
+  fs::path supply = folder / "supply.txt";
   FormState state;
   std::optional<ProgramFolder> program;
 };
 
-// Stops a SAVE that would write its named file otherwise than through a descriptor opened
-// again by the final name, which alone is non-blocking: FAT over FUSE misplaces what is written
-// to a file renamed while open.
-void checkWrittenThroughFinalName() {
-  for (int fd = 3; fd < 100; ++fd)
-    if (std::max(::fcntl(fd, F_GETFL), 0) & O_NONBLOCK) return;
-  std::abort();
+// A sync that kills the saver, or fails, at its n-th call; the others are real.
+SaveSeams syncing(int n, bool kill) {
+  return {.sync = [n, kill, calls = 0](int fd) mutable {
+    if (++calls != n) return ::fsync(fd);
+    if (kill) std::raise(SIGKILL);
+    errno = EIO;
+    return -1;
+  }};
 }
-
-// SAVE on a file system without unnamed files, as vfat and NFS are.
-const SaveSeams kNamed{.openUnnamed = [](int, mode_t) { return errno = EOPNOTSUPP, -1; },
-                       .beforeRename = checkWrittenThroughFinalName};
 
 // Whether users other than root may reach `dir` (a chroot's own root may not let them).
 bool othersReach(const fs::path& dir) {
@@ -98,128 +119,191 @@ bool othersReach(const fs::path& dir) {
 
 }  // namespace
 
-TEST_F(SupplyFile, AFailedWriteLeavesTheOldFileWholeAndNothingBesideIt) {
+TEST_F(SupplyFile, AFailedSaveLeavesTheOldFileWholeAndNothingBesideIt) {
   ASSERT_EQ(save(), "");
   const std::string old = contents(supply);
   state.net.neuronLabels.push_back("L");
   rlimit kept{};
   ::getrlimit(RLIMIT_FSIZE, &kept);
   const rlimit limit{100, kept.rlim_max};
-  // A write past the size limit then fails, as on a full disk.
-  std::signal(SIGXFSZ, SIG_IGN), ::setrlimit(RLIMIT_FSIZE, &limit);
-  for (const SaveSeams& seams : {SaveSeams(), kNamed})
-    EXPECT_EQ(save(seams),
-              "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
+  std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit then fails, as on a full disk
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_EQ(save(), "Impossibile salvare supply.txt: scrittura non riuscita (File too large)");
   ::setrlimit(RLIMIT_FSIZE, &kept);
-  // The disk refuses the new file.
-  for (const auto& why : {std::pair(ENOSPC, "disco pieno"),
-                          {EROFS, "file system di sola lettura"},
-                          {ENOENT, "cartella del programma non trovata"}})
-    EXPECT_EQ(save({.openUnnamed = [&](int, mode_t) { return errno = why.first, -1; }}),
-              "Impossibile salvare supply.txt: " + std::string(why.second));
-  EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, old));
+  EXPECT_EQ(names(), Names{"supply.txt"});
+  EXPECT_EQ(contents(supply), old);
+  // The folder, synced after the rename, cannot be: saved, and said.
+  EXPECT_EQ(save(syncing(2, false)),
+            "supply.txt salvato, ma la cartella non è stata sincronizzata sul disco "
+            "(Input/output error)");
 }
 
-TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileAndReadNoMoreThanTheyNeed) {
+TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileWhereTheSystemLeadsAndReadNoMoreThanTheyNeed) {
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
   fs::create_directories(supply / "kept");
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: supply.txt è una cartella");
   fs::remove_all(supply);
   ASSERT_EQ(::mkfifo((top / "fifo").c_str(), 0600), 0);
-  fs::create_symlink(top / "fifo", supply);
-  EXPECT_EQ(save(), "Impossibile salvare supply.txt: non è un file regolare");
-  EXPECT_EQ(load(), "Impossibile caricare supply.txt: non è un file regolare");
-  fs::remove(supply);
-  ASSERT_EQ(::mknod(supply.c_str(), S_IFSOCK | 0600, 0), 0);
-  EXPECT_EQ(load(), "Impossibile caricare supply.txt: non è un file regolare");
-  fs::remove(supply), std::ofstream(supply) << std::string(100, 'x');
+  for (const fs::path& special : {top / "fifo", fs::path("/proc/self/comm")}) {
+    fs::create_symlink(special, supply);
+    EXPECT_EQ(save(), "Impossibile salvare supply.txt: non è un file regolare");
+    EXPECT_EQ(load(), "Impossibile caricare supply.txt: non è un file regolare");
+    fs::remove(supply);
+  }
+  std::ofstream(supply) << std::string(100, 'x');
   EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
-  EXPECT_EQ(load(), "Impossibile caricare supply.txt: valore non valido (record 1, campo 1)");
-  const std::string longName(240, 'n');  // no room for a number after it
-  fs::remove(supply), fs::create_symlink(longName, supply), std::ofstream(folder / longName);
-  for (const SaveSeams& seams : {SaveSeams(), kNamed}) EXPECT_NE(save(seams), "");
-  EXPECT_EQ(names(), (Names{"supply.txt", longName}));  // and nothing beside them
-  fs::create_symlink("/segno", top / "root"), program.emplace(top / "root");  // in the root folder
+  fs::remove(supply);
+  // 40 links in a row, as many as the system follows: SAVE writes where they lead, and keeps them.
+  fs::path next = supply;
+  for (int link = 1; link < 40; ++link) {
+    fs::create_symlink(top / std::to_string(link), next);
+    next = top / std::to_string(link);
+  }
+  fs::create_symlink(top / "file", next);  // the 40th
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(contents(top / "file"), text());
+  EXPECT_EQ(load(), "loaded");
+  EXPECT_TRUE(fs::is_symlink(supply));
+  fs::rename(top / "file", top / "file2");
+  fs::create_symlink(top / "file2", top / "file");  // the 41st
+  EXPECT_EQ(save(),
+            "Impossibile salvare supply.txt: scrittura non riuscita (Too many levels of "
+            "symbolic links)");
+  EXPECT_EQ(names(), Names{"supply.txt"});
+  fs::create_symlink("/segno", top / "root");
+  program.emplace(top / "root");  // a program in the root folder looks for /supply.txt
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
 }
 
 TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   ASSERT_EQ(save(), "");
   const std::string old = contents(supply);
-  const auto killedSave = [&](SaveSeams seams) {  // killed just before the rename: what it left
+  const auto killedSave = [&] {  // killed just before the rename: what it left
     const Names before = names();
-    seams.beforeRename = [] { std::raise(SIGKILL); };
-    EXPECT_EQ(saveAs(0, seams), "killed");
+    EXPECT_EQ(saveAs(0, {.beforeRename = [] { std::raise(SIGKILL); }}), "killed");
     Names left = names();
     std::erase_if(left, [&](const std::string& name) { return before.contains(name); });
     return left.size() == 1 ? folder / *left.begin() : top;
   };
   // Two leftovers are held by a running process, with a flock and with a record lock.
-  const fs::path flocked = killedSave(kNamed);
+  const fs::path flocked = killedSave();
   const int flock = ::open(flocked.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(flock, LOCK_SH), 0);
-  const fs::path recorded = killedSave({});
+  const fs::path recorded = killedSave();
   const int record = ::open(recorded.c_str(), O_RDWR);
   struct flock whole {};
   whole.l_type = F_RDLCK;
   ASSERT_EQ(::fcntl(record, F_SETLK, &whole), 0);
-  killedSave({});  // the third one's clean-up must leave the first two
+  killedSave();  // the third one's clean-up must leave the first two
   EXPECT_EQ(contents(supply), old);
   // The user's own: a file, and a second name for another that only its number tells.
   std::ofstream(folder / "supply.txt.saving-backup") << old;
-  char second[64];
   std::ofstream(top / "backup") << old;
-  std::snprintf(second, sizeof second, "supply.txt.saving-%016jx", uintmax_t{about(top / "backup").st_ino});
+  char second[64];
+  std::snprintf(second, sizeof second, "supply.txt.saving-%016jx",
+                uintmax_t{about(top / "backup").st_ino});
   fs::create_hard_link(top / "backup", folder / second);
   EXPECT_EQ(save(), "");
   EXPECT_EQ(names(), (Names{"supply.txt", flocked.filename(), recorded.filename(),
                             "supply.txt.saving-backup", second}));
-  EXPECT_EQ(contents(folder / second), old);
-  ::close(flock), ::close(record);
+  ::close(flock);
+  ::close(record);
 }
 
-TEST_F(SupplyFile, SavesAtOnceNeverTakeEachOthersFiles) {
-  // Both name their files from the start, so that each one's clean-up sees the other's.
-  for (int saver = 0; saver < 2; ++saver) {
-    if (::fork() != 0) continue;
-    int failed = 0;
-    for (int i = 0; i < 100; ++i) failed += !save(kNamed).empty();
-    ::_exit(failed);
+TEST_F(SupplyFile, WritingIntoTheFileLeavesTheOldSamplesTheNewOnesOrAFileLoadRefuses) {
+  ASSERT_EQ(save(), "");
+  const std::string old = contents(supply);
+  fs::create_hard_link(supply, top / "other name");  // a file with two names is written into
+  state.net.sampleLabels = {"L", "I"};
+  for (const bool kill : {true, false}) {
+    for (int call = 1; call <= 3; ++call) {  // a kill, or an error, at each sync
+      SCOPED_TRACE(testing::Message() << "sync " << call << (kill ? " killed" : " failed"));
+      std::ofstream(supply) << old;
+      const std::string said = saveAs(0, syncing(call, kill));
+      EXPECT_EQ(said, kill ? "killed"
+                           : "Impossibile salvare supply.txt: scrittura interrotta a metà; "
+                             "supply.txt contiene i nuovi campioni, oppure LOAD lo rifiuterà "
+                             "finché un SAVE non riesce (Input/output error)");
+      const std::string now = contents(supply);
+      EXPECT_TRUE(now == old || now == text() || load() != "loaded") << now;
+    }
   }
-  int status = -1;  // still -1 when there is no saver left to wait for
-  for (int saver = 0; saver < 2; ++saver) EXPECT_EQ(::wait(&status) > 0 ? status : -1, 0);
-  EXPECT_EQ(std::tuple(names(), contents(supply)), std::tuple(Names{"supply.txt"}, text()));
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(contents(top / "other name"), text());
+  EXPECT_EQ(names(), Names{"supply.txt"});
+  // A lock held by another SAVE or LOAD: SAVE waits, then gives up and changes nothing.
+  const int reader = ::open(supply.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+  state.net.sampleLabels = {"I"};
+  EXPECT_EQ(save(), "Impossibile salvare supply.txt: file in uso da un altro programma");
+  EXPECT_EQ(contents(supply), contents(top / "other name"));
+  ::flock(reader, LOCK_UN);
+  ASSERT_EQ(::flock(reader, LOCK_EX), 0);
+  EXPECT_EQ(load(), "Impossibile caricare supply.txt: file in uso da un altro programma");
+  ::close(reader);
+}
+
+TEST_F(SupplyFile, SaveKeepsTheFilesAttributesAndLeavesNothingInAFolderThatKeepsEveryName) {
+  ASSERT_EQ(save(), "");
+  ASSERT_EQ(::setxattr(supply.c_str(), "user.origin", "class", 5, 0), 0);
+  state.net.sampleLabels.push_back("L");
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(contents(supply), text());
+  EXPECT_EQ(::getxattr(supply.c_str(), "user.origin", nullptr, 0), 5);
+  // An append-only folder, with a file and without: nothing beside supply.txt afterwards.
+  if (!setAppendOnly(folder, 1)) GTEST_SKIP() << "the file system keeps no flags";
+  state.net.sampleLabels = {"I"};
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(contents(supply), text());
+  ASSERT_TRUE(setAppendOnly(folder, 0));
+  fs::remove(supply);
+  ASSERT_TRUE(setAppendOnly(folder, 1));
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(names(), Names{"supply.txt"});
 }
 
 TEST_F(SupplyFile, EachUserSavesWhereTheFileMayBeWrittenAndKeepsItsOwnerGroupAndMode) {
   if (::geteuid() != 0 || !othersReach(top))
     GTEST_SKIP() << "makes its own users, which needs root and a folder they reach";
-  // The folder's group and mode; the file's owner, group and mode (0: no file); who saves; then
-  // what SAVE says, and whether it replaced the file (rather than writing into it).
-  const std::tuple<const char*, gid_t, mode_t, Owner, uid_t, const char*, bool> cases[] = {
-      {"root's folder, no file", 0, 0755, {0, 0, 0}, kAlice, "cartella non scrivibile", false},
-      {"root's folder, a file anyone may write", 0, 0755, {0, 0, 0666}, kAlice, "", false},
-      {"sticky folder", 0, 01777, {kBob, kBob, 0644}, kAlice, "file protetto da scrittura", false},
-      {"a group's folder, root saves", kTeam, 0775, {kBob, kTeam, 0664}, 0, "", true},
-      {"a group's folder, Alice saves", kTeam, 0775, {kBob, kTeam, 0664}, kAlice, "", false},
-      {"a group's folder, Bob saves", kTeam, 0775, {kBob, kTeam, 0664}, kBob, "", true}};
-  for (const SaveSeams& disk : {SaveSeams(), kNamed})
-    for (const auto& [name, group, mode, file, user, said, replaced] : cases) {
-      SCOPED_TRACE(name);
-      ASSERT_EQ(::chown(folder.c_str(), 0, group) | ::chmod(folder.c_str(), mode), 0);
-      fs::remove(supply);
-      const auto [fileOwner, fileGroup, fileMode] = file;
-      if (fileMode != 0) std::ofstream(supply) << std::string(5000, 'x');
-      ::chown(supply.c_str(), fileOwner, fileGroup), ::chmod(supply.c_str(), fileMode);
-      const ino_t number = about(supply).st_ino;
-      state.net.sampleLabels.push_back("x");
-      EXPECT_EQ(saveAs(user, disk),
-                *said ? "Impossibile salvare supply.txt: " + std::string(said) : "");
-      EXPECT_EQ(names(), fs::exists(supply) ? Names{"supply.txt"} : Names{});
-      if (*said != '\0') continue;
-      const struct stat now = about(supply);
-      EXPECT_EQ(std::tuple(contents(supply), Owner{now.st_uid, now.st_gid, now.st_mode & 07777},
-                           now.st_ino != number),
-                std::tuple(text(), file, replaced));
+  struct Case {
+    const char* name;
+    gid_t folderGroup;
+    mode_t folderMode;
+    uid_t fileOwner;
+    gid_t fileGroup;
+    mode_t fileMode;  // 0: no file
+    uid_t saver;
+    const char* said;
+    bool replaced;  // rather than written into
+  };
+  const Case cases[] = {
+      {"root's folder, no file", 0, 0755, 0, 0, 0, kAlice, "cartella non scrivibile", false},
+      {"root's folder, a file anyone may write", 0, 0755, 0, 0, 0666, kAlice, "", false},
+      {"sticky folder", 0, 01777, kBob, kBob, 0644, kAlice, "file protetto da scrittura", false},
+      {"a group's folder, root saves", kTeam, 0775, kBob, kTeam, 0664, 0, "", true},
+      {"a group's folder, Alice saves", kTeam, 0775, kBob, kTeam, 0664, kAlice, "", false},
+      {"a group's folder, Bob saves", kTeam, 0775, kBob, kTeam, 0664, kBob, "", true}};
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    ASSERT_EQ(::chown(folder.c_str(), 0, test.folderGroup), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), test.folderMode), 0);
+    fs::remove(supply);
+    if (test.fileMode != 0) {
+      std::ofstream(supply) << std::string(5000, 'x');
+      ASSERT_EQ(::chown(supply.c_str(), test.fileOwner, test.fileGroup), 0);
+      ASSERT_EQ(::chmod(supply.c_str(), test.fileMode), 0);
     }
+    const ino_t number = about(supply).st_ino;
+    state.net.sampleLabels.push_back("x");
+    EXPECT_EQ(saveAs(test.saver),
+              *test.said ? "Impossibile salvare supply.txt: " + std::string(test.said) : "");
+    EXPECT_EQ(names(), fs::exists(supply) ? Names{"supply.txt"} : Names{});
+    if (*test.said != '\0') continue;
+    const struct stat now = about(supply);
+    EXPECT_EQ(contents(supply), text());
+    EXPECT_EQ(now.st_uid, test.fileOwner);
+    EXPECT_EQ(now.st_gid, test.fileGroup);
+    EXPECT_EQ(now.st_mode & 07777, test.fileMode);
+    EXPECT_EQ(now.st_ino != number, test.replaced);
+  }
 }
