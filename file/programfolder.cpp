@@ -40,8 +40,7 @@ bool isRegularFile(int fd) {
   constexpr std::array<decltype(disk.f_type), 8> kKernelInterfaces{
       PROC_SUPER_MAGIC, SYSFS_MAGIC,         DEBUGFS_MAGIC, TRACEFS_MAGIC,
       SECURITYFS_MAGIC, CGROUP2_SUPER_MAGIC, BPF_FS_MAGIC,  EFIVARFS_MAGIC};
-  return std::find(kKernelInterfaces.begin(), kKernelInterfaces.end(), disk.f_type) ==
-         kKernelInterfaces.end();
+  return std::ranges::find(kKernelInterfaces, disk.f_type) == kKernelInterfaces.end();
 }
 
 bool lockSoon(int fd, int operation) {

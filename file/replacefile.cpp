@@ -37,7 +37,7 @@ struct Target {
 struct TemporaryFile {
   const Target& target;
   Descriptor file;
-  std::string name;
+  std::string name;  // its name from just before the rename until the rename
   ~TemporaryFile() {
     if (!name.empty()) ::unlinkat(target.folder, name.c_str(), 0);
   }
@@ -249,14 +249,12 @@ void removeLeftovers(int listing, const std::string& base) {
 Result<> renameOverTarget(TemporaryFile& temporary, const SaveSeams& seams) {
   const int folder = temporary.target.folder;
   struct stat info {};
-  if (temporary.name.empty()) {
-    if (::fstat(temporary.file.get(), &info) != 0) return failed(errno);
-    const std::string self = "/proc/self/fd/" + std::to_string(temporary.file.get());
-    const std::string name = temporaryName(temporary.target.name, info.st_ino);
-    if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
-      return failed(errno, texts::kFolderNotWritable);
-    temporary.name = name;
-  }
+  if (::fstat(temporary.file.get(), &info) != 0) return failed(errno);
+  const std::string self = "/proc/self/fd/" + std::to_string(temporary.file.get());
+  const std::string name = temporaryName(temporary.target.name, info.st_ino);
+  if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+    return failed(errno, texts::kFolderNotWritable);
+  temporary.name = name;
   removeLeftovers(temporary.target.listing.get(), temporary.target.name);
   if (seams.beforeRename) seams.beforeRename();
   const char* targetName = temporary.target.name.c_str();

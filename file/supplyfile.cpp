@@ -6,23 +6,16 @@
 #include "texts.h"
 
 namespace segno {
-namespace {
 
 constexpr const char* kFileName = "supply.txt";
 
-Failure refused(const char* operation, const std::string& reason) {
-  return {operation + reason};
-}
-
-}  // namespace
-
+// Each step runs only on what the one before it gave; the first failure is the one reported.
 Result<> loadSupply(FormState& state, const ProgramFolder& programFolder) {
   const Result<int> folder = programFolder.handle();
-  if (!folder.ok()) return refused(texts::kCannotLoad, folder.reason());
-  const Result<std::string> bytes = readRegularFile(folder.value(), kFileName, kMaxFileBytes);
-  if (!bytes.ok()) return refused(texts::kCannotLoad, bytes.reason());
-  const Result<SampleFile> read = readSampleFile(bytes.value());
-  if (!read.ok()) return refused(texts::kCannotLoad, read.reason());
+  const Result<std::string> bytes =
+      folder.ok() ? readRegularFile(folder.value(), kFileName, kMaxFileBytes) : folder.failure();
+  const Result<SampleFile> read = bytes.ok() ? readSampleFile(bytes.value()) : bytes.failure();
+  if (!read.ok()) return Failure{texts::kCannotLoad + read.reason()};
   applySampleFile(state, read.value());
   return {};
 }
@@ -30,12 +23,11 @@ Result<> loadSupply(FormState& state, const ProgramFolder& programFolder) {
 Result<Replaced> saveSupply(const FormState& state, const ProgramFolder& programFolder,
                             const SaveSeams& seams) {
   const Result<int> folder = programFolder.handle();
-  if (!folder.ok()) return refused(texts::kCannotSave, folder.reason());
-  const Result<std::string> text = writeSampleFile(state.net);
-  if (!text.ok()) return refused(texts::kCannotSave, text.reason());
-  Result<Replaced> replaced = replaceFile(folder.value(), kFileName, text.value(), seams);
-  if (!replaced.ok()) return refused(texts::kCannotSave, replaced.reason());
-  return replaced;
+  const Result<std::string> text = folder.ok() ? writeSampleFile(state.net) : folder.failure();
+  Result<Replaced> saved =
+      text.ok() ? replaceFile(folder.value(), kFileName, text.value(), seams) : text.failure();
+  if (!saved.ok()) return Failure{texts::kCannotSave + saved.reason()};
+  return saved;
 }
 
 }  // namespace segno
