@@ -39,13 +39,23 @@ struct stat about(const fs::path& file) {
   return info;
 }
 
-// Makes a folder append-only (chattr +a), or lets it be again; whether the file system took it.
-bool setAppendOnly(const fs::path& folder, unsigned on) {
+// Makes a folder append-only (chattr +a), or not; whether the file system took it.
+bool setAppendOnly(const fs::path& folder, bool appendOnly) {
   const int fd = ::open(folder.c_str(), O_RDONLY);
-  const unsigned flags = on * FS_APPEND_FL;
+  const unsigned flags = appendOnly ? FS_APPEND_FL : 0;
   const bool set = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
   ::close(fd);
   return set;
+}
+
+// A sync that kills the saver, or fails, at its n-th call; the others are real.
+SaveSeams syncFailingAt(int n, bool kill) {
+  return {.sync = [n, kill, calls = 0](int fd) mutable {
+    if (++calls != n) return ::fsync(fd);
+    if (kill) std::raise(SIGKILL);
+    errno = EIO;
+    return -1;
+  }};
 }
 
 // A fresh folder for the program that `link` names, with a sample "I" to save.
@@ -60,7 +70,7 @@ class SupplyFile : public testing::Test {
     state.net.neuronLabels = {"I"};
   }
   void TearDown() override {
-    (void)setAppendOnly(folder, 0);
+    setAppendOnly(folder, false);
     fs::remove_all(top);
   }
 
@@ -102,16 +112,6 @@ class SupplyFile : public testing::Test {
   std::optional<ProgramFolder> program;
 };
 
-// A sync that kills the saver, or fails, at its n-th call; the others are real.
-SaveSeams syncing(int n, bool kill) {
-  return {.sync = [n, kill, calls = 0](int fd) mutable {
-    if (++calls != n) return ::fsync(fd);
-    if (kill) std::raise(SIGKILL);
-    errno = EIO;
-    return -1;
-  }};
-}
-
 // Whether users other than root may reach `dir` (a chroot's own root may not let them).
 bool othersReach(const fs::path& dir) {
   return (about(dir).st_mode & S_IXOTH) && (dir == "/" || othersReach(dir.parent_path()));
@@ -133,7 +133,7 @@ TEST_F(SupplyFile, AFailedSaveLeavesTheOldFileWholeAndNothingBesideIt) {
   EXPECT_EQ(names(), Names{"supply.txt"});
   EXPECT_EQ(contents(supply), old);
   // The folder, synced after the rename, cannot be: saved, and said.
-  EXPECT_EQ(save(syncing(2, false)),
+  EXPECT_EQ(save(syncFailingAt(2, false)),
             "supply.txt salvato, ma la cartella non è stata sincronizzata sul disco "
             "(Input/output error)");
 }
@@ -153,23 +153,21 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileWhereTheSystemLeadsAndReadNoMo
   std::ofstream(supply) << std::string(100, 'x');
   EXPECT_EQ(readRegularFile(program->handle().value(), "supply.txt", 10).value().size(), 11u);
   fs::remove(supply);
-  // 40 links in a row, as many as the system follows: SAVE writes where they lead, and keeps them.
-  fs::path next = supply;
-  for (int link = 1; link < 40; ++link) {
-    fs::create_symlink(top / std::to_string(link), next);
-    next = top / std::to_string(link);
-  }
-  fs::create_symlink(top / "file", next);  // the 40th
+  // 40 links in a row, as many as the system follows, to a file yet to be made: SAVE makes it
+  // and writes there, and the links stay.
+  for (int link = 1; link <= 40; ++link)
+    fs::create_symlink(top / std::to_string(link),
+                       link == 1 ? supply : top / std::to_string(link - 1));
   EXPECT_EQ(save(), "");
-  EXPECT_EQ(contents(top / "file"), text());
+  EXPECT_EQ(contents(top / "40"), text());
   EXPECT_EQ(load(), "loaded");
-  EXPECT_TRUE(fs::is_symlink(supply));
-  fs::rename(top / "file", top / "file2");
-  fs::create_symlink(top / "file2", top / "file");  // the 41st
+  fs::rename(top / "40", top / "41");
+  fs::create_symlink(top / "41", top / "40");  // one link more than the system follows
   EXPECT_EQ(save(),
             "Impossibile salvare supply.txt: scrittura non riuscita (Too many levels of "
             "symbolic links)");
   EXPECT_EQ(names(), Names{"supply.txt"});
+  EXPECT_TRUE(fs::is_symlink(supply));
   fs::create_symlink("/segno", top / "root");
   program.emplace(top / "root");  // a program in the root folder looks for /supply.txt
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file mancante o illeggibile");
@@ -177,7 +175,6 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileWhereTheSystemLeadsAndReadNoMo
 
 TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   ASSERT_EQ(save(), "");
-  const std::string old = contents(supply);
   const auto killedSave = [&] {  // killed just before the rename: what it left
     const Names before = names();
     EXPECT_EQ(saveAs(0, {.beforeRename = [] { std::raise(SIGKILL); }}), "killed");
@@ -195,10 +192,9 @@ TEST_F(SupplyFile, SaveRemovesOnlyWhatSavesKilledHalfWayLeft) {
   whole.l_type = F_RDLCK;
   ASSERT_EQ(::fcntl(record, F_SETLK, &whole), 0);
   killedSave();  // the third one's clean-up must leave the first two
-  EXPECT_EQ(contents(supply), old);
   // The user's own: a file, and a second name for another that only its number tells.
-  std::ofstream(folder / "supply.txt.saving-backup") << old;
-  std::ofstream(top / "backup") << old;
+  std::ofstream(folder / "supply.txt.saving-backup");
+  std::ofstream(top / "backup");
   char second[64];
   std::snprintf(second, sizeof second, "supply.txt.saving-%016jx",
                 uintmax_t{about(top / "backup").st_ino});
@@ -219,13 +215,12 @@ TEST_F(SupplyFile, WritingIntoTheFileLeavesTheOldSamplesTheNewOnesOrAFileLoadRef
     for (int call = 1; call <= 3; ++call) {  // a kill, or an error, at each sync
       SCOPED_TRACE(testing::Message() << "sync " << call << (kill ? " killed" : " failed"));
       std::ofstream(supply) << old;
-      const std::string said = saveAs(0, syncing(call, kill));
-      EXPECT_EQ(said, kill ? "killed"
-                           : "Impossibile salvare supply.txt: scrittura interrotta a metà; "
-                             "supply.txt contiene i nuovi campioni, oppure LOAD lo rifiuterà "
-                             "finché un SAVE non riesce (Input/output error)");
-      const std::string now = contents(supply);
-      EXPECT_TRUE(now == old || now == text() || load() != "loaded") << now;
+      EXPECT_EQ(saveAs(0, syncFailingAt(call, kill)),
+                kill ? "killed"
+                     : "Impossibile salvare supply.txt: scrittura interrotta a metà; supply.txt "
+                       "contiene i nuovi campioni, oppure LOAD lo rifiuterà finché un SAVE non "
+                       "riesce (Input/output error)");
+      EXPECT_TRUE(contents(supply) == old || contents(supply) == text() || load() != "loaded");
     }
   }
   EXPECT_EQ(save(), "");
@@ -236,8 +231,7 @@ TEST_F(SupplyFile, WritingIntoTheFileLeavesTheOldSamplesTheNewOnesOrAFileLoadRef
   ASSERT_EQ(::flock(reader, LOCK_SH), 0);
   state.net.sampleLabels = {"I"};
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: file in uso da un altro programma");
-  EXPECT_EQ(contents(supply), contents(top / "other name"));
-  ::flock(reader, LOCK_UN);
+  EXPECT_EQ(contents(top / "other name"), contents(supply));
   ASSERT_EQ(::flock(reader, LOCK_EX), 0);
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file in uso da un altro programma");
   ::close(reader);
@@ -251,15 +245,14 @@ TEST_F(SupplyFile, SaveKeepsTheFilesAttributesAndLeavesNothingInAFolderThatKeeps
   EXPECT_EQ(contents(supply), text());
   EXPECT_EQ(::getxattr(supply.c_str(), "user.origin", nullptr, 0), 5);
   // An append-only folder, with a file and without: nothing beside supply.txt afterwards.
-  if (!setAppendOnly(folder, 1)) GTEST_SKIP() << "the file system keeps no flags";
-  state.net.sampleLabels = {"I"};
+  if (!setAppendOnly(folder, true)) GTEST_SKIP() << "the file system keeps no flags";
   EXPECT_EQ(save(), "");
-  EXPECT_EQ(contents(supply), text());
-  ASSERT_TRUE(setAppendOnly(folder, 0));
+  setAppendOnly(folder, false);
   fs::remove(supply);
-  ASSERT_TRUE(setAppendOnly(folder, 1));
+  setAppendOnly(folder, true);
   EXPECT_EQ(save(), "");
   EXPECT_EQ(names(), Names{"supply.txt"});
+  EXPECT_EQ(contents(supply), text());
 }
 
 TEST_F(SupplyFile, EachUserSavesWhereTheFileMayBeWrittenAndKeepsItsOwnerGroupAndMode) {
