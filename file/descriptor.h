@@ -25,10 +25,11 @@ class Descriptor {
   int fd_ = -1;
 };
 
-// The bound on every retry: of a call a signal interrupted, of a name already taken, of a lock
-// another SAVE or LOAD holds.
+// The bound on every retry: of a call a signal interrupted or a write that stalled, of a lock
+// that another SAVE or LOAD holds.
 constexpr int kAttempts = 100;
 
+// These two are defined beside LOAD's reading, in programfolder.cpp.
 // Whether `fd` is a regular file that samples may be kept in: the kernel's interfaces (/proc,
 // /sys, …) show regular files that are not.
 bool isRegularFile(int fd);

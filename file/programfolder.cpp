@@ -46,6 +46,7 @@ bool isRegularFile(int fd) {
 bool lockSoon(int fd, int operation) {
   const timespec pause{0, 20'000'000};  // a SAVE holds its lock for a few syncs
   for (int attempt = 1; ::flock(fd, operation | LOCK_NB) != 0; ++attempt) {
+    if (errno == ENOLCK) return true;  // NFS without its lock service: no lock to wait for
     if (attempt == kAttempts || (errno != EWOULDBLOCK && errno != EINTR)) return false;
     ::nanosleep(&pause, nullptr);
   }

@@ -39,10 +39,9 @@ struct stat about(const fs::path& file) {
   return info;
 }
 
-// Makes a folder append-only (chattr +a), or not; whether the file system took it.
-bool setAppendOnly(const fs::path& folder, bool appendOnly) {
-  const int fd = ::open(folder.c_str(), O_RDONLY);
-  const unsigned flags = appendOnly ? FS_APPEND_FL : 0;
+// Gives a file or folder these flags (chattr) and no others; whether the file system took them.
+bool setFlags(const fs::path& path, unsigned flags) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
   const bool set = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
   ::close(fd);
   return set;
@@ -70,7 +69,7 @@ class SupplyFile : public testing::Test {
     state.net.neuronLabels = {"I"};
   }
   void TearDown() override {
-    setAppendOnly(folder, false);
+    setFlags(folder, 0);
     fs::remove_all(top);
   }
 
@@ -136,6 +135,12 @@ TEST_F(SupplyFile, AFailedSaveLeavesTheOldFileWholeAndNothingBesideIt) {
   EXPECT_EQ(save(syncFailingAt(2, false)),
             "supply.txt salvato, ma la cartella non è stata sincronizzata sul disco "
             "(Input/output error)");
+  // A rename that fails leaves no temporary file behind.
+  const SaveSeams folderInTheWay{.beforeRename = [this] { fs::create_directories(supply / "x"); }};
+  fs::remove(supply);
+  EXPECT_EQ(save(folderInTheWay),
+            "Impossibile salvare supply.txt: scrittura non riuscita (Is a directory)");
+  EXPECT_EQ(names(), Names{"supply.txt"});
 }
 
 TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileWhereTheSystemLeadsAndReadNoMoreThanTheyNeed) {
@@ -237,19 +242,25 @@ TEST_F(SupplyFile, WritingIntoTheFileLeavesTheOldSamplesTheNewOnesOrAFileLoadRef
   ::close(reader);
 }
 
-TEST_F(SupplyFile, SaveKeepsTheFilesAttributesAndLeavesNothingInAFolderThatKeepsEveryName) {
+TEST_F(SupplyFile, SaveKeepsTheFilesAttributesAndFlagsAndLeavesNothingInAFolderThatKeepsEveryName) {
   ASSERT_EQ(save(), "");
+  const ino_t number = about(supply).st_ino;
   ASSERT_EQ(::setxattr(supply.c_str(), "user.origin", "class", 5, 0), 0);
   state.net.sampleLabels.push_back("L");
   EXPECT_EQ(save(), "");
   EXPECT_EQ(contents(supply), text());
   EXPECT_EQ(::getxattr(supply.c_str(), "user.origin", nullptr, 0), 5);
-  // An append-only folder, with a file and without: nothing beside supply.txt afterwards.
-  if (!setAppendOnly(folder, true)) GTEST_SKIP() << "the file system keeps no flags";
+  ASSERT_EQ(::removexattr(supply.c_str(), "user.origin"), 0);
+  if (!setFlags(supply, FS_NODUMP_FL)) GTEST_SKIP() << "the file system keeps no flags";
   EXPECT_EQ(save(), "");
-  setAppendOnly(folder, false);
+  EXPECT_EQ(about(supply).st_ino, number);  // written into, so the flag stays
+  // An append-only folder, with a file and without: nothing beside supply.txt afterwards.
+  setFlags(folder, FS_APPEND_FL);
+  state.net.sampleLabels = {"I"};
+  EXPECT_EQ(save(), "");
+  setFlags(folder, 0);
   fs::remove(supply);
-  setAppendOnly(folder, true);
+  setFlags(folder, FS_APPEND_FL);
   EXPECT_EQ(save(), "");
   EXPECT_EQ(names(), Names{"supply.txt"});
   EXPECT_EQ(contents(supply), text());
