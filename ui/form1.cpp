@@ -177,8 +177,8 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 void Form1::showEvent(QShowEvent* event) {
-  connect(windowHandle(), &QWindow::screenChanged, this, &Form1::fitTextLater,
-          Qt::UniqueConnection);
+  if (const QWindow* window = windowHandle())  // none while the window sits inside another
+    connect(window, &QWindow::screenChanged, this, &Form1::fitTextLater, Qt::UniqueConnection);
   QWidget::showEvent(event);
 }
 
