@@ -268,12 +268,12 @@ void Form1::fitText() {
            Command1, Command2, Command3, Command5, Command6, Command7, Label4, Label5, Label6})
     fitFont(control, plain, {control->property("text").toString()});
   const QFont larger = sansSerif(9.6);
+  Text1->setFont(larger);  // a line, in a box far taller than any face makes it
   fitFont(Label1, larger, {Label1->text()});
   fitFont(Label2, larger, {qt(segno::texts::kAssign), qt(segno::texts::kRecognised)});
   fitFont(
       Label7, larger,
       {qt(segno::texts::kTrained), qt(segno::texts::kAnalysis), qt(segno::texts::kNotRecognised)});
-  fitFont(Text1, larger);
   fitFont(LBNneuroni, plain);
   fitFont(LBch, sansSerif(24));
 }

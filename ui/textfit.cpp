@@ -2,11 +2,9 @@
 
 #include <QFontMetricsF>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStyleOptionFrame>
 #include <QtMath>
 #include <algorithm>
 #include <functional>
@@ -36,12 +34,6 @@ QRectF labelRoom(const QLabel* label, const QFont& font) {
 // The rectangle the style gives the control's text.
 QRectF textRoom(const QWidget* control, const QFont& font) {
   if (const auto* label = qobject_cast<const QLabel*>(control)) return labelRoom(label, font);
-  if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
-    QStyleOptionFrame option;
-    option.initFrom(edit);
-    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
-    return edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
-  }
   QStyleOptionButton option;
   option.initFrom(control);
   const QRectF contents =

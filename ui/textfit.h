@@ -13,7 +13,7 @@ class QWidget;
 // the largest smaller size at which the texts are short enough, then the widest narrower face
 // in which they fit, shrinking again below three quarters of the width. No texts stands for a
 // line of any text, such as a label the user types: a character must stand whole on its
-// baseline. Handles buttons, labels and line edits.
+// baseline. Handles buttons and labels.
 void fitFont(QWidget* control, const QFont& font, const QStringList& texts = {});
 
 // Whether every text in `texts` shows whole inside `control`'s text rectangle in `font`.

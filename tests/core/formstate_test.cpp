@@ -47,6 +47,7 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
   const Input i = inputFromRow(state.net.MatM[0]);
   const Input l = inputFromRow(state.net.MatM[1]);
   for (size_t w = 0; w < kWeights; ++w) EXPECT_EQ(state.net.W[0][w], i[w] - l[w]) << w;
+  const WeightRow trainedI = state.net.W[0];
   EXPECT_EQ(state.net.W[1], l);  // no correction on "I", one on "L"
   EXPECT_EQ(weightedSum(state.net.W[1], i), 3);
   EXPECT_EQ(firstFiringNeuron(state.net, i).value(), 0);  // both fire: the first wins
@@ -61,6 +62,10 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
   EXPECT_EQ(labels(state), none);
   ASSERT_TRUE(memo(state).ok());  // "L" again: no new neuron, and a label is asked for again
   EXPECT_EQ(labels(state), (Texts{"", "Assegna:", "Carattere non riconosciuto", "2", "none"}));
+  state.net.W[0].fill(1);
+  ASSERT_TRUE(addestra(state).ok());  // starts afresh, and says so again
+  EXPECT_EQ(state.net.W[0], trainedI);
+  EXPECT_EQ(captions(state).Label7, "Addestramento Neuroni completato");
 }
 
 TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheLimits) {
