@@ -14,6 +14,35 @@ void clearMatrix(FormState& state) {
   clearGrid(state.grid);
 }
 
+void command1Click(FormState& state) {
+  clearMatrix(state);
+  state.LBch.clear();
+}
+
+namespace {
+
+const char* statusText(Status status) {
+  switch (status) {
+    case Status::Trained:
+      return texts::kTrained;
+    case Status::Recognised:
+      return texts::kAnalysis;
+    case Status::NotRecognised:
+      return texts::kNotRecognised;
+  }
+  return "";
+}
+
+}  // namespace
+
+Captions captions(const FormState& state) {
+  Captions shown;
+  shown.Label2 = state.prompt == Prompt::Assign ? texts::kAssign : texts::kRecognised;
+  if (state.trained) shown.Label7 = statusText(state.status);
+  if (state.neuronCountShown) shown.LBNneuroni = std::to_string(state.net.neuronLabels.size());
+  return shown;
+}
+
 void formMouseDown(FormState& state, int16_t /*button*/, int16_t shift, float x, float y) {
   if (!isInsideGrid(x, y)) return;
   state.LBch.clear();
@@ -62,6 +91,21 @@ bool isLabelNew(const Network& net, const std::string& label, size_t count) {
   return std::find(net.sampleLabels.begin(), end, label) == end;
 }
 
+// Grid into row k of MatM as +1/-1. 0 <= k < kMaxSamples.
+void InMatM(FormState& state, uint8_t k) {
+  for (int i = 0; i < kCells; ++i)
+    state.net.MatM[k][static_cast<size_t>(i)] = bipolar(state.grid[i]);
+}
+
+// Appends the newest sample's label to the neuron labels when no earlier sample carries it.
+void outNeuronNumber(FormState& state) {
+  Network& net = state.net;
+  const std::string& newest = net.sampleLabels.back();
+  if (!isLabelNew(net, newest, net.sampleLabels.size() - 1)) return;
+  net.neuronLabels.push_back(newest);
+  state.neuronCountShown = true;
+}
+
 }  // namespace
 
 Result<> memo(FormState& state) {
@@ -78,22 +122,29 @@ Result<> memo(FormState& state) {
   outNeuronNumber(state);
   clearMatrix(state);
   state.LBch.clear();
-  state.Label2 = texts::kAssign;
+  state.prompt = Prompt::Assign;
   return {};
 }
 
-void InMatM(FormState& state, uint8_t k) {
+namespace {
+
+// Row k of MatM onto the grid: exactly +1 black, anything else white. 0 <= k < kMaxSamples.
+void outMatM(FormState& state, int16_t k) {
+  const SampleRow& row = state.net.MatM[static_cast<size_t>(k)];
   for (int i = 0; i < kCells; ++i)
-    state.net.MatM[k][static_cast<size_t>(i)] = bipolar(state.grid[i]);
+    state.grid[i] = row[static_cast<size_t>(i)] == 1 ? kBlack : kWhite;
 }
 
-void outNeuronNumber(FormState& state) {
-  Network& net = state.net;
-  const std::string& newest = net.sampleLabels.back();
-  if (!isLabelNew(net, newest, net.sampleLabels.size() - 1)) return;
-  net.neuronLabels.push_back(newest);
-  state.LBNneuroni = std::to_string(net.neuronLabels.size());
+// Selects in list2Selection the first neuron that fires on the grid (-1 for none); fails,
+// with nothing changed, when a product leaves 16 bits.
+Result<> Riconosci(FormState& state) {
+  const Result<int16_t> answer = firstFiringNeuron(state.net, inputFromGrid(state.grid));
+  if (!answer.ok()) return answer.failure();
+  state.list2Selection = answer.value();
+  return {};
 }
+
+}  // namespace
 
 void list1Click(FormState& state, int selected) {
   if (selected < 0) return;
@@ -102,37 +153,25 @@ void list1Click(FormState& state, int selected) {
   outMatM(state, static_cast<int16_t>(k));
 }
 
-void outMatM(FormState& state, int16_t k) {
-  const SampleRow& row = state.net.MatM[static_cast<size_t>(k)];
-  for (int i = 0; i < kCells; ++i)
-    state.grid[i] = row[static_cast<size_t>(i)] == 1 ? kBlack : kWhite;
-}
-
 Result<> addestra(FormState& state) {
   state.LBch.clear();
   if (Result<> trained = train(state.net); !trained.ok()) return trained;
-  state.Label7 = texts::kTrained;
+  state.trained = true;
+  state.status = Status::Trained;
   return {};
 }
 
 Result<> visualizza(FormState& state) {
-  if (state.Label7.empty()) return Failure{texts::kTrainFirst};
+  if (!state.trained) return Failure{texts::kTrainFirst};
   if (Result<> recognised = Riconosci(state); !recognised.ok()) return recognised;
   const int r = state.list2Selection;
   if (r == -1) {
-    state.Label7 = texts::kNotRecognised;
+    state.status = Status::NotRecognised;
     return {};
   }
   state.LBch = state.net.neuronLabels[static_cast<size_t>(r)];
-  state.Label2 = texts::kRecognised;
-  state.Label7 = texts::kAnalysis;
-  return {};
-}
-
-Result<> Riconosci(FormState& state) {
-  const Result<int16_t> answer = firstFiringNeuron(state.net, inputFromGrid(state.grid));
-  if (!answer.ok()) return answer.failure();
-  state.list2Selection = answer.value();
+  state.prompt = Prompt::Recognised;
+  state.status = Status::Recognised;
   return {};
 }
 
@@ -145,7 +184,7 @@ void applySampleFile(FormState& state, const SampleFile& file) {
   net.sampleLabels = file.sampleLabels;
   for (size_t r = 0; r < file.rows.size(); ++r) net.MatM[r] = file.rows[r];
   net.neuronLabels = file.neuronLabels;
-  state.LBNneuroni = std::to_string(net.neuronLabels.size());
+  state.neuronCountShown = true;
   state.list2Selection = -1;
 }
 

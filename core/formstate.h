@@ -12,17 +12,36 @@
 
 namespace segno {
 
-// Everything the main window shows, held apart from any toolkit. Members named after a
-// control hold that control's text; labels are UTF-8.
+// How Label2 tells the user to read LBch.
+enum class Prompt {
+  Assign,     // LBch holds the label of the next sample, or nothing
+  Recognised  // LBch holds the answer of the last recognition
+};
+
+// What the status line Label7 reports once the network is trained: the outcome of the last
+// training or recognition.
+enum class Status { Trained, Recognised, NotRecognised };
+
+// Everything the main window shows, held apart from any toolkit, as facts; captions() turns
+// them into the labels' texts. Labels are UTF-8.
 struct FormState {
   Network net;       // List1 = net.sampleLabels, List2 = net.neuronLabels
   Grid grid{};       // CH(0) to CH(29)
   std::string LBch;  // the current label
-  std::string Label2 = texts::kAssign;
-  std::string Label7;       // status line; empty means not trained
-  std::string LBNneuroni;   // number of neurons, empty until the first one
-  int list2Selection = -1;  // recognition's answer, -1 for none
+  Prompt prompt = Prompt::Assign;
+  bool trained = false;  // a training has completed; recognition needs one
+  Status status = Status::Trained;
+  bool neuronCountShown = false;  // from the first neuron or LOAD on
+  int list2Selection = -1;        // recognition's answer, -1 for none
 };
+
+// The texts of the labels that the operations change, worked out from the state.
+struct Captions {
+  std::string Label2;
+  std::string Label7;      // empty until the first training
+  std::string LBNneuroni;  // the number of neurons, empty until the first one or LOAD
+};
+Captions captions(const FormState& state);
 
 // Mouse button bits and modifier bits as the handlers receive them.
 constexpr int16_t kLeftButton = 1;
@@ -33,6 +52,9 @@ void formLoad(FormState& state);
 
 // All 30 cells white; nothing else changes.
 void clearMatrix(FormState& state);
+
+// CLEAR MATRIX: clearMatrix, then LBch empty.
+void command1Click(FormState& state);
 
 // A button went down at (x, y) twips: inside the grid it empties LBch, then erases the cell
 // under the pointer when shift == 1 exactly, paints it otherwise. button is not consulted.
@@ -58,18 +80,9 @@ Characters labelBoxText(const Characters& before, const Characters& after, size_
 // Stores the grid as a new sample under LBch, or says why not.
 Result<> memo(FormState& state);
 
-// Grid into row k of MatM as +1/-1. 0 <= k < kMaxSamples.
-void InMatM(FormState& state, uint8_t k);
-
-// Appends the newest sample's label to the neuron labels when no earlier sample carries it.
-void outNeuronNumber(FormState& state);
-
 // The user picked entry `selected` of List1 (-1: none, nothing happens): empties LBch and
 // shows that sample on the grid. selected < number of samples.
 void list1Click(FormState& state, int selected);
-
-// Row k of MatM onto the grid: exactly +1 black, anything else white. 0 <= k < kMaxSamples.
-void outMatM(FormState& state, int16_t k);
 
 // ADDESTRA: empties LBch and trains, or says why it could not.
 Result<> addestra(FormState& state);
@@ -77,16 +90,12 @@ Result<> addestra(FormState& state);
 // RICONOSCI: recognises the grid and shows the answer, or says why it could not.
 Result<> visualizza(FormState& state);
 
-// Selects in list2Selection the first neuron that fires on the grid (-1 for none); fails,
-// with nothing changed, when a product leaves 16 bits.
-Result<> Riconosci(FormState& state);
-
 // Whether SAVE has anything to write (it needs at least one neuron label).
 bool canSave(const FormState& state);
 
-// LOAD of a parsed file: replaces the label lists, rows 0 to 20 of MatM and LBNneuroni with
-// its content and clears the selection of List2. W, Label7, the grid, LBch, Label2 and row 21
-// stay.
+// LOAD of a parsed file: replaces the label lists and rows 0 to 20 of MatM with its content,
+// shows the neuron count and clears the selection of List2. W, the trained flag and status,
+// the grid, LBch, the prompt and row 21 stay.
 void applySampleFile(FormState& state, const SampleFile& file);
 
 }  // namespace segno

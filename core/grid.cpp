@@ -4,12 +4,18 @@
 
 namespace segno {
 
+namespace {
+
+// Both operands rounded to the nearest whole number (halves to even), then the quotient
+// truncated toward zero. divisor != 0 once rounded.
 int32_t roundedIntegerDivide(float dividend, float divisor) {
   // nearbyint rounds halves to even under the default rounding mode.
   const auto a = static_cast<int32_t>(std::nearbyint(dividend));
   const auto b = static_cast<int32_t>(std::nearbyint(divisor));
   return a / b;
 }
+
+}  // namespace
 
 bool isInsideGrid(float x, float y) {
   return x > static_cast<float>(kGridLeft) && x < static_cast<float>(kGridRight) &&

@@ -10,6 +10,9 @@ constexpr int kGridCols = 5;
 constexpr int kGridRows = 6;
 constexpr int kCells = kGridCols * kGridRows;
 
+// The window is laid out in twips; 15 of them make one device-independent pixel.
+constexpr int kTwipsPerPixel = 15;
+
 // Placement in twips on the window's client area. Squares are laid out at a pitch of 360
 // but are 372 wide, so neighbours overlap by 12 twips.
 constexpr int kGridLeft = 360;
@@ -34,10 +37,15 @@ constexpr int cellTop(int i) {
   return kGridTop + kCellPitch * (i / kGridCols);
 }
 
-// Integer division of the kind the hit-test uses: both operands rounded to the nearest
-// whole number (halves to even), then the quotient truncated toward zero. divisor != 0 once
-// rounded.
-int32_t roundedIntegerDivide(float dividend, float divisor);
+// The middle of the area that the hit-test gives cell i, in twips: those areas are kCellSize
+// apart from the grid's corner, so they drift 12 twips a column and a row from the squares
+// drawn. 0 <= i < kCells.
+constexpr int hitCentreX(int i) {
+  return kGridLeft + kCellSize * (i % kGridCols) + kCellSize / 2;
+}
+constexpr int hitCentreY(int i) {
+  return kGridTop + kCellSize * (i / kGridCols) + kCellSize / 2;
+}
 
 // Whether a pointer position in twips lies strictly inside the grid's outer edges.
 bool isInsideGrid(float x, float y);

@@ -35,11 +35,12 @@ std::optional<int32_t> weightedSum(const WeightRow& weights, const Input& x) {
   return sum;
 }
 
+namespace {
+
+// Zeroes rows 0 to 19 of W, whatever the number of neurons.
 void inizializzaW(Network& net) {
   for (int n = 0; n < kZeroedNeurons; ++n) net.W[n].fill(0);
 }
-
-namespace {
 
 int16_t output(int32_t sum) {
   return sum > 0 ? int16_t{1} : int16_t{-1};
@@ -57,8 +58,9 @@ bool correct(WeightRow& weights, int16_t eta, int16_t target, const Input& x) {
   return true;
 }
 
-}  // namespace
-
+// One pass of the error-correction rule over all samples for neuron n (0 <= n < 21 and
+// n < neuronLabels.size()). Fails when a weight or a product would leave 16 bits; row n is
+// then partly corrected, so callers train on a copy.
 Result<> Apprendi(Network& net, int16_t n) {
   const Failure overflow{texts::kTrainingOverflow};
   const std::string& label = net.neuronLabels[static_cast<size_t>(n)];
@@ -78,6 +80,8 @@ Result<> Apprendi(Network& net, int16_t n) {
   }
   return {};
 }
+
+}  // namespace
 
 Result<> train(Network& net) {
   net.eta = 1;

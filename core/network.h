@@ -42,14 +42,6 @@ Input inputFromGrid(const Grid& grid);
 // when a product leaves the 16-bit range.
 std::optional<int32_t> weightedSum(const WeightRow& weights, const Input& x);
 
-// Zeroes rows 0 to 19 of W, whatever the number of neurons.
-void inizializzaW(Network& net);
-
-// One pass of the error-correction rule over all samples for neuron n (0 <= n < 21 and
-// n < neuronLabels.size()). Fails when a weight or a product would leave 16 bits; row n is
-// then partly corrected, so callers train on a copy.
-Result<> Apprendi(Network& net, int16_t n);
-
 // The whole training: eta = 1, then, when there are neurons, rows 0 to 19 zeroed and each
 // neuron trained in list order. Fails without neurons, or on an overflow; W changes only
 // when every neuron trained.

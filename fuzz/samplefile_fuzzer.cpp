@@ -47,7 +47,7 @@ void useLoadedFile(const segno::SampleFile& file) {
       !std::equal(once.begin(), once.begin() + 20, state.net.W.begin()))  // rows 0 to 19
     std::abort();
   // Recognise even when training overflowed: an earlier training may have set the flag.
-  state.Label7 = segno::texts::kTrained;
+  state.trained = true;
   for (int k = -1; k < static_cast<int>(state.net.sampleLabels.size()); ++k) {
     segno::list1Click(state, k);  // -1 keeps the grid, blank after MEMO
     (void)segno::visualizza(state);

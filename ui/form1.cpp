@@ -1,35 +1,33 @@
 #include "form1.h"
 
-#include <QFontMetricsF>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyleOptionButton>
+#include <QWindow>
 
 #include "gridcell.h"
 #include "labelvalidator.h"
 #include "supplyfile.h"
+#include "textfit.h"
 
 namespace {
 
 const QString kTitle = QStringLiteral("Segno");
 
-// The layout is given in twips; 15 of them make one device-independent pixel.
-constexpr double kTwipsPerPixel = 15.0;
-constexpr int kClientWidth = 8496;
+constexpr int kClientWidth = 8496;  // twips
 constexpr int kClientHeight = 4884;
 
 int pixels(int twips) {
-  return qRound(twips / kTwipsPerPixel);
+  return qRound(twips / double{segno::kTwipsPerPixel});
 }
 
 float twips(qreal pixels) {
-  return static_cast<float>(pixels * kTwipsPerPixel);
+  return static_cast<float>(pixels * segno::kTwipsPerPixel);
 }
 
 // A rectangle given in twips from the parent's top-left corner.
@@ -82,20 +80,6 @@ void setBackground(QLabel* label, const QColor& colour) {
 
 QColor rgb(segno::Colour colour) {
   return QColor::fromRgb(colour);
-}
-
-// Narrows a caption wider than its button, as a narrower face would show it.
-void condenseToFit(QPushButton* button) {
-  QStyleOptionButton option;
-  option.initFrom(button);
-  const QRect contents =
-      button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-  const int room = contents.width() - 2;  // a pixel clear of the bevel on either side
-  const qreal needed = QFontMetricsF(button->font()).horizontalAdvance(button->text());
-  if (needed <= room) return;
-  QFont font = button->font();
-  font.setStretch(static_cast<int>(100 * room / needed));
-  button->setFont(font);
 }
 
 int16_t buttonBits(Qt::MouseButtons buttons) {
@@ -186,6 +170,18 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
                  twips(at.y()));
 }
 
+// The face, the style or the screen that the text was fitted to has changed.
+void Form1::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) fitTextLater();
+  QWidget::changeEvent(event);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  if (const QWindow* window = windowHandle())  // none while the window sits inside another
+    connect(window, &QWindow::screenChanged, this, &Form1::fitTextLater, Qt::UniqueConnection);
+  QWidget::showEvent(event);
+}
+
 // Remembers List1's selection before a press, to tell a re-click from a change of entry.
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
@@ -260,12 +256,31 @@ void Form1::applyAppearance() {
 
 void Form1::applyFonts() {
   setFont(sansSerif(8));
+  fitText();
+  connect(qApp, &QGuiApplication::fontDatabaseChanged, this, &Form1::fitTextLater);
+}
+
+// Each control's text in the design's font where it fits, else narrowed or made smaller.
+void Form1::fitText() {
+  const QFont plain = sansSerif(8);
+  keepBelowFrameLine(Label4, plain);  // the one caption that starts above the panel's contents
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           Command1, Command2, Command3, Command5, Command6, Command7, Label4, Label5, Label6})
+    fitFont(control, plain, {control->property("text").toString()});
   const QFont larger = sansSerif(9.6);
-  for (QWidget* control : std::initializer_list<QWidget*>{Text1, Label7, Label2, Label1})
-    control->setFont(larger);
-  LBch->setFont(sansSerif(24));
-  for (QPushButton* button : {Command1, Command2, Command3, Command5, Command6, Command7})
-    condenseToFit(button);
+  Text1->setFont(larger);  // a line, in a box far taller than any face makes it
+  fitFont(Label1, larger, {Label1->text()});
+  fitFont(Label2, larger, {qt(segno::texts::kAssign), qt(segno::texts::kRecognised)});
+  fitFont(
+      Label7, larger,
+      {qt(segno::texts::kTrained), qt(segno::texts::kAnalysis), qt(segno::texts::kNotRecognised)});
+  fitFont(LBNneuroni, plain);
+  fitFont(LBch, sansSerif(24));
+}
+
+// Once every control has taken in the change.
+void Form1::fitTextLater() {
+  QMetaObject::invokeMethod(this, &Form1::fitText, Qt::QueuedConnection);
 }
 
 void Form1::connectEvents() {
@@ -277,7 +292,7 @@ void Form1::connectEvents() {
   connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
   connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
   connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
-  connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::onList1SelectionChanged);
+  connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
   connect(List1, &QAbstractItemView::pressed, this, &Form1::onList1Pressed);
   List1->viewport()->installEventFilter(this);
   orderFocus();
@@ -298,29 +313,36 @@ void Form1::Form_Load() {
 }
 
 void Form1::Command1_Click() {
-  clearMatrix();
-  state.LBch.clear();
+  segno::command1Click(state);
   refresh();
 }
 
 void Form1::Command2_Click() {
-  save();
+  if (!segno::canSave(state)) return;
+  const QString question = qt(segno::texts::kConfirmSave);
+  if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
+  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder);
+  if (!saved.ok()) return showOutcome(saved.failure());
+  if (!saved.value().remark.empty()) messageBox(qt(saved.value().remark));
 }
 
 void Form1::Command3_Click() {
-  visualizza();
+  showOutcome(segno::visualizza(state));
 }
 
 void Form1::Command5_Click() {
-  memo();
+  showOutcome(segno::memo(state));
 }
 
 void Form1::Command6_Click() {
-  addestra();
+  showOutcome(segno::addestra(state));
 }
 
 void Form1::Command7_Click() {
-  load();
+  const segno::Result<> loaded = segno::loadSupply(state, programFolder);
+  // A loaded file replaces List1 whole, so no earlier selection survives it.
+  if (loaded.ok()) List1->clear();
+  showOutcome(loaded);
 }
 
 void Form1::Text1_Change() {
@@ -343,43 +365,6 @@ void Form1::Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   refresh();
 }
 
-void Form1::clearMatrix() {
-  segno::clearMatrix(state);
-  refresh();
-}
-
-void Form1::memo() {
-  showOutcome(segno::memo(state));
-}
-
-void Form1::addestra() {
-  showOutcome(segno::addestra(state));
-}
-
-void Form1::visualizza() {
-  showOutcome(segno::visualizza(state));
-}
-
-void Form1::save() {
-  if (!segno::canSave(state)) return;
-  const QString question = qt(segno::texts::kConfirmSave);
-  if (messageBox(question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) return;
-  const segno::Result<segno::Replaced> saved = segno::saveSupply(state, programFolder);
-  if (!saved.ok()) return showOutcome(saved.failure());
-  if (!saved.value().remark.empty()) messageBox(qt(saved.value().remark));
-}
-
-void Form1::load() {
-  const segno::Result<> loaded = segno::loadSupply(state, programFolder);
-  // A loaded file replaces List1 whole, so no earlier selection survives it.
-  if (loaded.ok()) List1->clear();
-  showOutcome(loaded);
-}
-
-void Form1::onList1SelectionChanged() {
-  List1_Click();
-}
-
 // A press on the entry already selected changes no selection, yet shows that sample again.
 void Form1::onList1Pressed() {
   if (selectedRow(List1) == list1RowAtPress) List1_Click();
@@ -394,9 +379,10 @@ void Form1::showOutcome(const segno::Result<>& outcome) {
 void Form1::refresh() {
   for (size_t i = 0; i < CH.size(); ++i) CH[i]->setColour(state.grid[i]);
   LBch->setText(qt(state.LBch));
-  Label2->setText(qt(state.Label2));
-  Label7->setText(qt(state.Label7));
-  LBNneuroni->setText(qt(state.LBNneuroni));
+  const segno::Captions captions = segno::captions(state);
+  Label2->setText(qt(captions.Label2));
+  Label7->setText(qt(captions.Label7));
+  LBNneuroni->setText(qt(captions.LBNneuroni));
   // Entries and selections set here are the program's, so List1_Click must not run.
   const QSignalBlocker quiet(List1);
   syncList(List1, state.net.sampleLabels);

@@ -43,6 +43,8 @@ class Form1 : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void createControls();
@@ -50,6 +52,8 @@ class Form1 : public QWidget {
   void createGrid();
   void applyAppearance();
   void applyFonts();
+  void fitText();
+  void fitTextLater();
   void connectEvents();
   void orderFocus();
 
@@ -65,14 +69,6 @@ class Form1 : public QWidget {
   void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
   void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
 
-  void clearMatrix();
-  void memo();
-  void addestra();
-  void visualizza();
-  void save();
-  void load();
-
-  void onList1SelectionChanged();
   void onList1Pressed();
   void showOutcome(const segno::Result<>& outcome);
   void refresh();

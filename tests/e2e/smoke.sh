@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# smoke.sh CMAKE BUILD_DIR: the installed program, from its menu entry, saves supply.txt as here.
+# smoke.sh CMAKE BUILD_DIR CELL_CENTRES: the installed program, from its menu entry, saves supply.txt as here.
 set -euo pipefail
 expected=$(realpath "$(dirname "$0")/supply.txt")
 work=$(mktemp -d) && trap 'kill "${segno:-}" "${XVFB_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
@@ -13,7 +13,8 @@ mkdir "$work/elsewhere" && cd "$work/elsewhere"
 "$(sed -n 's/^Exec=//p' "$entry")" & segno=$!
 win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Segno$')
 at() { xdotool mousemove --window "$win" "$1" "$2" click 1; }  # window pixels, 15 twips each
-draw() { for c in "$@"; do at $(((546 + 372 * (c % 5)) / 15)) $(((306 + 372 * (c / 5)) / 15)); done; }
+mapfile -t centre < <("$3")  # "x y" of each cell
+draw() { for c in "$@"; do at ${centre[c]}; done; }
 I=(2 7 12 17 22 27) L=(0 5 10 15 20 25 26 27 28 29) memo=(204 244)
 draw "${I[@]}" && at 120 180 && xdotool type I && at "${memo[@]}"
 draw "${L[@]}" && at 120 180 && xdotool key BackSpace type L && at "${memo[@]}"
