@@ -47,7 +47,6 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
   const Input i = inputFromRow(state.net.MatM[0]);
   const Input l = inputFromRow(state.net.MatM[1]);
   for (size_t w = 0; w < kWeights; ++w) EXPECT_EQ(state.net.W[0][w], i[w] - l[w]) << w;
-  const WeightRow trainedI = state.net.W[0];
   EXPECT_EQ(state.net.W[1], l);  // no correction on "I", one on "L"
   EXPECT_EQ(weightedSum(state.net.W[1], i), 3);
   EXPECT_EQ(firstFiringNeuron(state.net, i).value(), 0);  // both fire: the first wins
@@ -55,16 +54,11 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
   EXPECT_EQ(labels(state), (Texts{"L", "Carattere Riconosciuto:", "Analisi ...", "2", "L"}));
   state.net.W[1].fill(0);  // a sum of 0 never fires
   ASSERT_TRUE(visualizza(state).ok());
-  const Texts none{"L", "Carattere Riconosciuto:", "Carattere non riconosciuto", "2", "none"};
-  EXPECT_EQ(labels(state), none);
-  state.net.W[2][1] = 1;  // cell 0 alone decides, and it is painted, but row 2 has no neuron
-  ASSERT_TRUE(visualizza(state).ok());
-  EXPECT_EQ(labels(state), none);
+  EXPECT_EQ(labels(state),
+            (Texts{"L", "Carattere Riconosciuto:", "Carattere non riconosciuto", "2", "none"}));
   ASSERT_TRUE(memo(state).ok());  // "L" again: no new neuron, and a label is asked for again
   EXPECT_EQ(labels(state), (Texts{"", "Assegna:", "Carattere non riconosciuto", "2", "none"}));
-  state.net.W[0].fill(1);
-  ASSERT_TRUE(addestra(state).ok());  // starts afresh, and says so again
-  EXPECT_EQ(state.net.W[0], trainedI);
+  ASSERT_TRUE(addestra(state).ok());  // says so again after a recognition
   EXPECT_EQ(captions(state).Label7, "Addestramento Neuroni completato");
 }
 
