@@ -83,19 +83,13 @@ TEST(Memo, StoresTheDrawingWithANeuronForEachLabelNoEarlierSampleCarriesUpToTheL
 }
 
 TEST(LabelBox, KeepsOneCharacterAsIfTyped) {
-  struct Edit {
-    const char* name;
-    Characters before;
-    Characters after;
-    size_t cursor;  // after this many characters of `after`
-    Characters kept;
-  };
-  const Edit edits[] = {
+  // What the edit was, the box's characters before and after it with the cursor after
+  // `cursor` of them, then what the box keeps.
+  const std::tuple<const char*, Characters, Characters, size_t, Characters> edits[] = {
       {"typed into the empty box", {}, {"é"}, 1, {"é"}},
       {"a second one typed before", {"a"}, {"b", "a"}, 1, {"a"}},
       {"of its first line", {}, {"A", "\r\n", "B"}, 3, {"A"}},
-      {"an empty first line", {}, {"\n", "A"}, 2, {}},
-  };
-  for (const Edit& edit : edits)
-    EXPECT_EQ(labelBoxText(edit.before, edit.after, edit.cursor), edit.kept) << edit.name;
+      {"an empty first line", {}, {"\n", "A"}, 2, {}}};
+  for (const auto& [name, before, after, cursor, kept] : edits)
+    EXPECT_EQ(labelBoxText(before, after, cursor), kept) << name;
 }

@@ -142,7 +142,6 @@ TEST_F(SupplyFile, SaveAndLoadTakeOnlyARegularFileWhereTheSystemLeadsAndReadNoMo
   EXPECT_EQ(save(),
             "Impossibile salvare supply.txt: scrittura non riuscita (Too many levels of "
             "symbolic links)");
-  EXPECT_EQ(names(), Names{"supply.txt"});
   EXPECT_TRUE(fs::is_symlink(supply));
   fs::create_symlink("/segno", top / "root");
   program.emplace(top / "root");  // a program in the root folder looks for /supply.txt
