@@ -58,7 +58,10 @@ TEST(Training, IAndLGiveTheWorkedRowsAndRecognitionShowsTheFirstNeuronThatFires)
             (Texts{"L", "Carattere Riconosciuto:", "Carattere non riconosciuto", "2", "none"}));
   ASSERT_TRUE(memo(state).ok());  // "L" again: no new neuron, and a label is asked for again
   EXPECT_EQ(labels(state), (Texts{"", "Assegna:", "Carattere non riconosciuto", "2", "none"}));
-  ASSERT_TRUE(addestra(state).ok());  // says so again after a recognition
+  const WeightRow trainedI = state.net.W[0];
+  state.net.W[0].fill(1);
+  ASSERT_TRUE(addestra(state).ok());  // starts afresh, and says so again after a recognition
+  EXPECT_EQ(state.net.W[0], trainedI);
   EXPECT_EQ(captions(state).Label7, "Addestramento Neuroni completato");
 }
 

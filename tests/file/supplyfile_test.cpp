@@ -46,12 +46,13 @@ bool setFlags(const fs::path& path, unsigned flags) {
   return set;
 }
 
-// A sync that kills the saver, or fails, at its n-th call; the others are real.
-SaveSeams syncFailingAt(int n, bool kill) {
-  return {.sync = [n, kill, calls = 0](int fd) mutable {
+// A sync that fails with `error` at its n-th call, or kills the saver there when `error` is 0;
+// the others are real.
+SaveSeams syncFailingAt(int n, int error) {
+  return {.sync = [n, error, calls = 0](int fd) mutable {
     if (++calls != n) return ::fsync(fd);
-    if (kill) std::raise(SIGKILL);
-    errno = EIO;
+    if (error == 0) std::raise(SIGKILL);
+    errno = error;
     return -1;
   }};
 }
@@ -152,12 +153,11 @@ TEST_F(SupplyFile, AFailedSaveLeavesTheOldFileWholeAndRemovesOnlyWhatSavesKilled
   ASSERT_EQ(save(), "");
   const std::string old = contents(supply);
   state.net.neuronLabels.push_back("L");
-  EXPECT_EQ(save(syncFailingAt(1, false)),  // the new file's own sync
-            "Impossibile salvare supply.txt: scrittura non riuscita (Input/output error)");
+  EXPECT_EQ(save(syncFailingAt(1, ENOSPC)), "Impossibile salvare supply.txt: disco pieno");
   EXPECT_EQ(names(), Names{"supply.txt"});
   EXPECT_EQ(contents(supply), old);
   // The folder, synced after the rename, cannot be: saved, and said.
-  EXPECT_EQ(save(syncFailingAt(2, false)),
+  EXPECT_EQ(save(syncFailingAt(2, EIO)),
             "supply.txt salvato, ma la cartella non è stata sincronizzata sul disco "
             "(Input/output error)");
   const auto killedSave = [&] {  // killed just before the rename: what it left
@@ -198,7 +198,7 @@ TEST_F(SupplyFile, WritingIntoTheFileLeavesTheOldSamplesTheNewOnesOrAFileLoadRef
     for (int call = 1; call <= 3; ++call) {  // a kill, or an error, at each sync
       SCOPED_TRACE(testing::Message() << "sync " << call << (kill ? " killed" : " failed"));
       std::ofstream(supply) << old;
-      EXPECT_EQ(saveAs(0, syncFailingAt(call, kill)),
+      EXPECT_EQ(saveAs(0, syncFailingAt(call, kill ? 0 : EIO)),
                 kill ? "killed"
                      : "Impossibile salvare supply.txt: scrittura interrotta a metà; supply.txt "
                        "contiene i nuovi campioni, oppure LOAD lo rifiuterà finché un SAVE non "
