@@ -175,14 +175,15 @@ TEST_F(SupplyFile, WritingIntoTheFileLeavesTheOldSamplesTheNewOnesOrAFileLoadRef
     }
   }
   EXPECT_EQ(save(), "");
-  EXPECT_EQ(contents(top / "other name"), text());
+  const std::string saved = contents(top / "other name");
+  EXPECT_EQ(saved, text());
   EXPECT_EQ(names(), Names{"supply.txt"});
   // A lock held by another SAVE or LOAD: SAVE waits, then gives up and changes nothing.
   const int reader = ::open(supply.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(reader, LOCK_SH), 0);
   state.net.sampleLabels = {"I"};
   EXPECT_EQ(save(), "Impossibile salvare supply.txt: file in uso da un altro programma");
-  EXPECT_EQ(contents(top / "other name"), contents(supply));
+  EXPECT_EQ(contents(supply), saved);
   ASSERT_EQ(::flock(reader, LOCK_EX), 0);
   EXPECT_EQ(load(), "Impossibile caricare supply.txt: file in uso da un altro programma");
   ::close(reader);
@@ -198,6 +199,9 @@ TEST_F(SupplyFile, SaveWritesIntoAFileWithAttributesOrFlagsAndLeavesNothingInAFo
   if (!setFlags(supply, FS_NODUMP_FL)) GTEST_SKIP() << "the file system keeps no flags";
   EXPECT_EQ(save(), "");
   EXPECT_EQ(about(supply).st_ino, number);  // written into, so the flag stays
+  setFlags(supply, FS_IMMUTABLE_FL);
+  EXPECT_EQ(save(), "Impossibile salvare supply.txt: file protetto da scrittura");
+  setFlags(supply, 0);
   // An append-only folder, with a file and without: nothing beside supply.txt afterwards.
   setFlags(folder, FS_APPEND_FL);
   EXPECT_EQ(save(), "");
