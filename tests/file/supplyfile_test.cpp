@@ -1,5 +1,5 @@
-// SAVE and LOAD on a real disk, in a fresh folder each time. Cases that need ordinary users
-// make their own by switching to unused ids, which only root may do.
+// SAVE and LOAD on a real disk, in a fresh folder each time. Flags (chattr) need root and a
+// file system that keeps them; without both, the case that sets them says so and stops there.
 #include "supplyfile.h"
 
 #include <gtest/gtest.h>
